@@ -1,0 +1,43 @@
+// Readers of the user-data stream of a disc image: the abstract FileReader and the
+// raw-sector CD-ROM Mode 1 reader FileReaderCDMode1.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+// A randomly addressable stream of user data, addressed by 32-bit byte offsets.
+class FileReader {
+public:
+    virtual ~FileReader() = default;
+
+    // Copies up to `length` bytes at `offset` into `buffer` and returns how many it
+    // delivered. Fewer than asked means the stream ended (or failed) inside the range;
+    // the bytes of `buffer` beyond the count are left as they were.
+    virtual uint32_t Read(uint32_t offset, uint32_t length, void* buffer) = 0;
+};
+
+// Reads a file of raw 2352-byte sectors (ECMA-130 Mode 1) as the stream of the 2048
+// user-data bytes of each sector. Sync, header, EDC and ECC are skipped, never checked.
+class FileReaderCDMode1 : public FileReader {
+public:
+    // Takes ownership of `file`, an open binary stream; closes it when destroyed.
+    explicit FileReaderCDMode1(FILE* file);
+    ~FileReaderCDMode1() override;
+
+    FileReaderCDMode1(const FileReaderCDMode1&) = delete;
+    FileReaderCDMode1& operator=(const FileReaderCDMode1&) = delete;
+
+    uint32_t Read(uint32_t offset, uint32_t length, void* buffer) override;
+
+    const uint32_t rawSectorSize = 2352;
+    const uint32_t userDataSize = 2048;
+    const uint32_t headerSize = 16;
+
+private:
+    // Reads `count` raw sectors from `firstSector` into m_raw; returns the raw bytes read.
+    size_t ReadRawSectors(uint64_t firstSector, uint32_t count);
+
+    FILE* file;
+    std::vector<unsigned char> m_raw;  // raw sectors of one large read
+};

@@ -1,0 +1,32 @@
+// The few file-system calls the engine makes, taking UTF-8 paths on every platform.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+// The separator of the platform's own paths.
+#ifdef _WIN32
+constexpr char kPathSeparator = '\\';
+#else
+constexpr char kPathSeparator = '/';
+#endif
+
+// fopen for a UTF-8 path; on Windows through the wide API, so no code page can lose it.
+FILE* OpenFileUtf8(const std::string& path, const char* mode);
+
+// Creates or empties a file for binary writing; on POSIX never through a symbolic link.
+FILE* CreateOutputFile(const std::string& path);
+
+// Seeks to a 64-bit position from the start of the file; false on failure.
+bool SeekFile64(FILE* file, uint64_t position);
+
+// Creates one directory. Returns 0 when it was created or is there already as a
+// directory, else the errno value of the failure.
+int MakeDirectoryUtf8(const std::string& path);
+
+// True when `text` is well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
+bool IsValidUtf8(const std::string& text);
+
+// UTF-8 to UTF-16; expects valid UTF-8 (see IsValidUtf8).
+std::wstring WidenUtf8(const std::string& text);

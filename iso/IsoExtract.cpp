@@ -1,0 +1,347 @@
+// The ISO 9660 tree walk (ECMA-119).
+//
+// Format, as far as this reader goes: logical blocks of 2048 bytes; the primary volume
+// descriptor in block 16 (type 1, identifier "CD001") holds the root's directory record
+// at offset 156. A directory is an extent of `data length` bytes filled with directory
+// records; a record never crosses a block boundary and a zero length byte ends the
+// records of its block only (the directory continues in the next block until its data
+// length is used up). Only little-endian halves of both-endian numbers are read.
+//
+// The walk is depth first in record order. Each open directory keeps its current block
+// on a stack. Nothing read from the image is trusted: records are checked against their
+// block, identifiers against their record, extents against the 32-bit address space,
+// folders against the blocks already walked (loops and shared subtrees) and the depth
+// bound, and names against what is safe to create. A fault is reported and skipped; the
+// walk goes on with the rest.
+#include "IsoExtract.h"
+
+#include "FileSystem.h"
+#include "OutputName.h"
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr uint32_t kBlockSize = 2048;
+constexpr uint32_t kDescriptorOffset = 16 * kBlockSize;
+constexpr uint32_t kRootRecordOffset = 156;  // inside the primary volume descriptor
+constexpr uint64_t kAddressSpace = uint64_t{1} << 32;
+constexpr uint32_t kBlockCount = static_cast<uint32_t>(kAddressSpace / kBlockSize);
+constexpr size_t kCopyChunk = 512 * 1024;
+
+// Directory record fields (ECMA-119 9.1).
+constexpr size_t kRecordLength = 0;
+constexpr size_t kRecordExtent = 2;
+constexpr size_t kRecordDataLength = 10;
+constexpr size_t kRecordFlags = 25;
+constexpr size_t kRecordIdLength = 32;
+constexpr size_t kRecordId = 33;
+constexpr size_t kMinRecordLength = 34;  // the fixed part and at least one identifier byte
+constexpr unsigned char kFlagDirectory = 0x02;
+static_assert(kRootRecordOffset + kMinRecordLength <= kBlockSize, "root record inside the descriptor");
+
+uint32_t ReadLe32(const unsigned char* p) {
+    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+}
+
+struct Record {
+    std::string identifier;
+    uint32_t extent = 0;
+    uint32_t dataLength = 0;
+    bool isDirectory = false;
+};
+
+// One directory being walked: its extent and the block its next record lies in.
+struct Directory {
+    uint32_t start = 0;       // user-data offset of the extent
+    uint32_t length = 0;      // data length
+    uint64_t nextBlock = 0;   // offset, inside the extent, of the block to load next
+    std::array<unsigned char, kBlockSize> block{};
+    uint32_t blockBytes = 0;  // bytes of `block` that the image delivered
+    uint32_t position = 0;    // next record inside `block`
+    bool truncated = false;   // the image ended inside this directory
+    size_t parentFilterPathLength = 0;  // where to cut the paths when this directory ends
+    size_t parentOutputPathLength = 0;
+};
+
+struct WriteOutcome {
+    ExtractResult cause;
+    int systemError;
+};
+
+// Copies `size` bytes at `offset` into a new file at `outputPath`.
+WriteOutcome WriteExtent(FileReader& reader, uint32_t offset, uint32_t size, const std::string& outputPath,
+                         std::vector<unsigned char>& buffer, ExtractObserver* observer) {
+    FILE* output = CreateOutputFile(outputPath);
+    if (!output) return {ExtractOutputFailed, errno};
+    WriteOutcome outcome{ExtractOk, 0};
+    uint32_t remaining = size;
+    while (remaining > 0) {
+        const uint32_t want = static_cast<uint32_t>(std::min<size_t>(remaining, buffer.size()));
+        const uint32_t got = reader.Read(offset, want, buffer.data());
+        if (got > 0 && std::fwrite(buffer.data(), 1, got, output) != got) {
+            outcome = {ExtractOutputFailed, errno};
+            break;
+        }
+        if (observer && got > 0) observer->OnBytesWritten(got);
+        if (got < want) {
+            outcome = {ExtractImageTruncated, 0};
+            break;
+        }
+        offset += got;
+        remaining -= got;
+    }
+    if (std::fclose(output) != 0 && outcome.cause == ExtractOk) outcome = {ExtractOutputFailed, errno};
+    return outcome;
+}
+
+class TreeWalk {
+public:
+    TreeWalk(FileReader& reader, ExtractFilter& filter, const ExtractOptions& options)
+        : m_reader(reader), m_filter(filter), m_options(options), m_visited(kBlockCount / 64) {}
+
+    ExtractResult Run(const unsigned char* rootRecord);
+
+private:
+    void Report(ExtractResult cause, const std::string& where, int systemError = 0);
+    bool LoadNextBlock(Directory& directory);
+    bool NextRecord(Directory& directory, Record& record);
+    void VisitRecord(const Record& record);
+    void EnterDirectory(const Record& record, const std::string& name);
+    void ExtractFile(const Record& record, const std::string& name);
+    bool ClaimBlocks(uint32_t extent, uint32_t length);
+    std::string ImagePath(const std::string& identifier) const;
+    std::string OutputPath() const { return m_options.outputRoot + kPathSeparator + m_outputPath; }
+    void PushDirectory(uint32_t extent, uint32_t length, size_t parentFilterPathLength, size_t parentOutputPathLength);
+    void PopDirectory();
+
+    FileReader& m_reader;
+    ExtractFilter& m_filter;
+    const ExtractOptions& m_options;
+    ExtractResult m_result = ExtractOk;
+    std::vector<Directory> m_stack;
+    std::vector<uint64_t> m_visited;  // one bit per block of the address space: 256 KiB
+    std::vector<unsigned char> m_copyBuffer;
+    std::string m_filterPath = ".";  // the filter's view of the current directory
+    std::string m_outputPath;        // the same, relative to the output root
+};
+
+void TreeWalk::Report(ExtractResult cause, const std::string& where, int systemError) {
+    if (m_result == ExtractOk) m_result = cause;
+    if (m_options.observer) m_options.observer->OnProblem(cause, where, systemError);
+}
+
+std::string TreeWalk::ImagePath(const std::string& identifier) const {
+    std::string path = m_filterPath.size() > 2 ? m_filterPath.substr(2) + "/" : std::string();
+    for (char& c : path) {
+        if (c == '\\') c = '/';
+    }
+    return path + identifier;
+}
+
+// Marks a folder's blocks as walked; false when any of them was walked already.
+bool TreeWalk::ClaimBlocks(uint32_t extent, uint32_t length) {
+    const uint64_t first = extent;
+    const uint64_t end = first + (uint64_t{length} + kBlockSize - 1) / kBlockSize;
+    for (uint64_t b = first; b < end; ++b) {
+        if (m_visited[b / 64] >> (b % 64) & 1) return false;
+    }
+    for (uint64_t b = first; b < end; ++b) m_visited[b / 64] |= uint64_t{1} << (b % 64);
+    return true;
+}
+
+void TreeWalk::PushDirectory(uint32_t extent, uint32_t length, size_t parentFilterPathLength,
+                             size_t parentOutputPathLength) {
+    m_stack.emplace_back();
+    Directory& directory = m_stack.back();
+    directory.start = extent * kBlockSize;
+    directory.length = length;
+    directory.parentFilterPathLength = parentFilterPathLength;
+    directory.parentOutputPathLength = parentOutputPathLength;
+}
+
+void TreeWalk::PopDirectory() {
+    // The parent's paths are the child's, cut where the child's name began.
+    m_filterPath.resize(m_stack.back().parentFilterPathLength);
+    m_outputPath.resize(m_stack.back().parentOutputPathLength);
+    m_stack.pop_back();
+}
+
+ExtractResult TreeWalk::Run(const unsigned char* rootRecord) {
+    const uint32_t extent = ReadLe32(rootRecord + kRecordExtent);
+    const uint32_t length = ReadLe32(rootRecord + kRecordDataLength);
+    // Every directory holds at least its "." and ".." records.
+    if (length == 0 || uint64_t{extent} * kBlockSize + length > kAddressSpace) {
+        Report(ExtractMalformedRecord, "/");
+        return m_result;
+    }
+    ClaimBlocks(extent, length);
+    PushDirectory(extent, length, m_filterPath.size(), m_outputPath.size());
+    while (!m_stack.empty()) {
+        Record record;
+        if (NextRecord(m_stack.back(), record)) {
+            VisitRecord(record);
+        } else {
+            PopDirectory();
+        }
+    }
+    return m_result;
+}
+
+bool TreeWalk::LoadNextBlock(Directory& directory) {
+    if (directory.truncated || directory.nextBlock >= directory.length) return false;
+    const uint32_t want = static_cast<uint32_t>(std::min<uint64_t>(kBlockSize, directory.length - directory.nextBlock));
+    const uint32_t offset = static_cast<uint32_t>(directory.start + directory.nextBlock);
+    directory.blockBytes = m_reader.Read(offset, want, directory.block.data());
+    directory.position = 0;
+    directory.nextBlock += kBlockSize;
+    if (directory.blockBytes < want) {
+        directory.truncated = true;
+        Report(ExtractImageTruncated, ImagePath(""));
+    }
+    return directory.blockBytes > 0;
+}
+
+// Takes the next well-formed record of `directory`; false when it has no more.
+bool TreeWalk::NextRecord(Directory& directory, Record& record) {
+    for (;;) {
+        if (directory.position >= directory.blockBytes && !LoadNextBlock(directory)) return false;
+        const unsigned char* p = directory.block.data() + directory.position;
+        const uint32_t room = directory.blockBytes - directory.position;
+        const uint32_t length = p[kRecordLength];
+        if (length == 0) {  // the rest of this block is padding
+            directory.position = directory.blockBytes;
+            continue;
+        }
+        if (length < kMinRecordLength || length > room) {
+            // The record does not fit its block: nothing after it in the block can be trusted.
+            if (!directory.truncated) Report(ExtractMalformedRecord, ImagePath(""));
+            directory.position = directory.blockBytes;
+            continue;
+        }
+        directory.position += length;
+        const uint32_t idLength = p[kRecordIdLength];
+        if (idLength == 0 || kRecordId + idLength > length) {
+            Report(ExtractMalformedRecord, ImagePath(""));
+            continue;
+        }
+        // A first byte below 32, taken as signed, marks "." (0x00) and ".." (0x01); any
+        // other record starting with a control byte or a byte from 0x80 up is passed over too.
+        if (static_cast<signed char>(p[kRecordId]) < 32) continue;
+        record.identifier.assign(reinterpret_cast<const char*>(p + kRecordId), idLength);
+        record.extent = ReadLe32(p + kRecordExtent);
+        record.dataLength = ReadLe32(p + kRecordDataLength);
+        record.isDirectory = (p[kRecordFlags] & kFlagDirectory) != 0;
+        return true;
+    }
+}
+
+void TreeWalk::VisitRecord(const Record& record) {
+    const std::string name = record.isDirectory ? record.identifier : OutputFileName(record.identifier);
+    if (!IsSafeName(name)) {
+        Report(ExtractUnsafeName, ImagePath(record.identifier));
+        return;
+    }
+    if (!m_filter(m_filterPath + '\\' + record.identifier)) return;
+    if (uint64_t{record.extent} * kBlockSize + record.dataLength > kAddressSpace) {
+        Report(ExtractMalformedRecord, ImagePath(record.identifier));
+        return;
+    }
+    if (record.isDirectory) {
+        EnterDirectory(record, name);
+    } else {
+        ExtractFile(record, name);
+    }
+}
+
+void TreeWalk::EnterDirectory(const Record& record, const std::string& name) {
+    const std::string imagePath = ImagePath(record.identifier);
+    if (record.dataLength == 0) {
+        Report(ExtractMalformedRecord, imagePath);
+        return;
+    }
+    if (static_cast<int>(m_stack.size()) >= kMaxDirectoryDepth) {
+        Report(ExtractTooDeep, imagePath);
+        return;
+    }
+    if (!ClaimBlocks(record.extent, record.dataLength)) {
+        Report(ExtractDirectoryLoop, imagePath);
+        return;
+    }
+    const size_t filterLength = m_filterPath.size();
+    const size_t outputLength = m_outputPath.size();
+    m_filterPath += '\\' + record.identifier;
+    m_outputPath += (m_outputPath.empty() ? "" : std::string(1, kPathSeparator)) + name;
+    if (!m_options.listOnly) {
+        const int error = MakeDirectoryUtf8(OutputPath());
+        if (error != 0) {
+            Report(ExtractOutputFailed, OutputPath(), error);
+            m_filterPath.resize(filterLength);
+            m_outputPath.resize(outputLength);
+            return;
+        }
+    }
+    if (m_options.observer) m_options.observer->OnDirectory(m_outputPath);
+    PushDirectory(record.extent, record.dataLength, filterLength, outputLength);
+}
+
+void TreeWalk::ExtractFile(const Record& record, const std::string& name) {
+    const std::string relative = m_outputPath.empty() ? name : m_outputPath + kPathSeparator + name;
+    const uint32_t offset = record.extent * kBlockSize;
+    if (m_options.observer) m_options.observer->OnFile(relative, record.dataLength);
+    if (m_options.listOnly) {
+        unsigned char last;
+        if (record.dataLength > 0 && m_reader.Read(offset + record.dataLength - 1, 1, &last) != 1)
+            Report(ExtractImageTruncated, ImagePath(record.identifier));
+        return;
+    }
+    if (m_copyBuffer.empty()) m_copyBuffer.resize(kCopyChunk);
+    const std::string outputPath = m_options.outputRoot + kPathSeparator + relative;
+    const WriteOutcome outcome = WriteExtent(m_reader, offset, record.dataLength, outputPath, m_copyBuffer, m_options.observer);
+    if (outcome.cause == ExtractImageTruncated) Report(outcome.cause, ImagePath(record.identifier));
+    else if (outcome.cause != ExtractOk) Report(outcome.cause, outputPath, outcome.systemError);
+}
+
+}  // namespace
+
+const char* ExtractResultMessage(ExtractResult result) {
+    switch (result) {
+    case ExtractOk: return "success";
+    case ExtractImageNotOpened: return "cannot open the image";
+    case ExtractNoPrimaryDescriptor: return "not a CD image with an ISO 9660 file system";
+    case ExtractBadIdentifier: return "the volume descriptor is not ISO 9660 (no CD001)";
+    case ExtractImageTruncated: return "the image ends inside a folder or file";
+    case ExtractMalformedRecord: return "malformed directory record";
+    case ExtractDirectoryLoop: return "folder already walked (loop or shared folder)";
+    case ExtractTooDeep: return "folders nested too deeply";
+    case ExtractUnsafeName: return "name not safe to create";
+    case ExtractOutputFailed: return "cannot write";
+    }
+    return "unknown failure";
+}
+
+ExtractResult ExtractIsoTree(FileReader& reader, ExtractFilter filter, const ExtractOptions& options) {
+    std::array<unsigned char, kBlockSize> descriptor{};
+    reader.Read(kDescriptorOffset, kBlockSize, descriptor.data());  // bytes not delivered stay 0
+    if (descriptor[0] != 1) return ExtractNoPrimaryDescriptor;
+    if (std::memcmp(descriptor.data() + 1, "CD001", 5) != 0) return ExtractBadIdentifier;
+    return TreeWalk(reader, filter, options).Run(descriptor.data() + kRootRecordOffset);
+}
+
+ExtractResult ExtractImageFile(const std::string& imagePath, ExtractFilter filter) {
+    return ExtractImageFile(imagePath, std::move(filter), ExtractOptions{});
+}
+
+ExtractResult ExtractImageFile(const std::string& imagePath, ExtractFilter filter, const ExtractOptions& options) {
+    FILE* file = OpenFileUtf8(imagePath, "rb");
+    if (!file) {
+        if (options.observer) options.observer->OnProblem(ExtractImageNotOpened, imagePath, errno);
+        return ExtractImageNotOpened;
+    }
+    FileReaderCDMode1 reader(file);
+    return ExtractIsoTree(reader, std::move(filter), options);
+}

@@ -1,0 +1,66 @@
+// The ISO 9660 tree extractor: walks the file system of a disc image and writes the
+// folders and files that a filter accepts.
+#pragma once
+
+#include "FileReader.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+// Result of an extraction. 0 is complete success; every other value is a failure.
+// Values 2 to 4 stop the extraction before anything is written; from 5 on the walk
+// goes on past the fault, so every good file still arrives, and the first fault met
+// becomes the result.
+enum ExtractResult : int {
+    ExtractOk = 0,
+    ExtractImageNotOpened = 2,       // the image file cannot be opened
+    ExtractNoPrimaryDescriptor = 3,  // sector 16 holds no primary volume descriptor
+    ExtractBadIdentifier = 4,        // its standard identifier is not "CD001"
+    ExtractImageTruncated = 5,       // the image ends inside a folder or a file's data
+    ExtractMalformedRecord = 6,      // a directory record that breaks the format
+    ExtractDirectoryLoop = 7,        // a folder whose records were already walked
+    ExtractTooDeep = 8,              // folders nested deeper than kMaxDirectoryDepth
+    ExtractUnsafeName = 9,           // a name that is no plain file or folder name
+    ExtractOutputFailed = 10,        // a folder or file that could not be fully written
+};
+
+// A short text for the user, e.g. "the image ends inside a folder or file".
+const char* ExtractResultMessage(ExtractResult result);
+
+// Nesting far beyond any real disc (ISO 9660 itself allows 8 levels).
+constexpr int kMaxDirectoryDepth = 64;
+
+// Decides about each folder and file by its path: ".\" followed by the recorded
+// identifiers joined by "\", a file's with its version suffix (".\DATA\CRED1.PCX;1").
+// A refused folder is not entered.
+using ExtractFilter = std::function<bool(std::string)>;
+
+// Hears what an extraction does. Paths are relative to the output folder, with the
+// platform's separator.
+class ExtractObserver {
+public:
+    virtual ~ExtractObserver() = default;
+    virtual void OnDirectory(const std::string& path) { (void)path; }
+    virtual void OnFile(const std::string& path, uint32_t size) { (void)path; (void)size; }
+    virtual void OnBytesWritten(uint32_t count) { (void)count; }
+    // `where` is the image's path, a path inside the image ("DATA/CON.TXT;1") or an
+    // output path; `systemError` an errno value, or 0.
+    virtual void OnProblem(ExtractResult cause, const std::string& where, int systemError) {
+        (void)cause; (void)where; (void)systemError;
+    }
+};
+
+struct ExtractOptions {
+    std::string outputRoot = ".";  // UTF-8; must exist
+    bool listOnly = false;         // walk and report, write nothing
+    ExtractObserver* observer = nullptr;
+};
+
+// Opens a raw-sector (2352-byte Mode 1) image, given as a UTF-8 path, and extracts what
+// `filter` accepts into the working directory, or into options.outputRoot.
+ExtractResult ExtractImageFile(const std::string& imagePath, ExtractFilter filter);
+ExtractResult ExtractImageFile(const std::string& imagePath, ExtractFilter filter, const ExtractOptions& options);
+
+// Extracts from any user-data stream; the reader stays the caller's.
+ExtractResult ExtractIsoTree(FileReader& reader, ExtractFilter filter, const ExtractOptions& options = {});

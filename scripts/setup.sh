@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs everything the build, the tests and the benchmark need; skips what is already there.
+set -euo pipefail
+
+packages=(
+    cmake make g++ clang libclang-rt-14-dev
+    googletest libcli11-dev
+    g++-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-tools
+    wine wine32:i386 wine64 fonts-wine
+    xvfb xdotool x11-apps imagemagick icoutils
+    genisoimage xorriso 7zip time
+)
+
+sudo_if_needed() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "setup: installing ${missing[*]}"
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    sudo_if_needed dpkg --add-architecture i386
+fi
+export DEBIAN_FRONTEND=noninteractive
+sudo_if_needed apt-get update -qq
+sudo_if_needed apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,66 @@
+// Differential test: images written by genisoimage and xorriso from one tree, wrapped in
+// raw sectors, must give back that tree's DATA and FMV byte for byte.
+#include "RawSector.h"
+#include "TestFiles.h"
+#include "jobs/GameFolderFilter.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+
+namespace {
+
+using namespace test;
+using Tree = std::map<std::string, std::string>;
+
+fs::path TestData() {
+    const char* dir = std::getenv("MG_TESTDATA");
+    return dir ? fs::u8path(dir) : fs::path();
+}
+
+Tree Expected(const fs::path& tree) {
+    Tree expected;
+    for (const char* top : {"DATA", "FMV"}) {
+        expected[std::string(top) + "/"] = "";
+        for (const auto& [path, content] : ReadTree(tree / top)) expected[std::string(top) + "/" + path] = content;
+    }
+    return expected;
+}
+
+class AuthoredImageTest : public testing::TestWithParam<const char*> {};
+
+TEST_P(AuthoredImageTest, ExtractsTheSourceTreeByteForByte) {
+    const fs::path cooked = TestData() / GetParam();
+    if (TestData().empty() || !fs::exists(cooked)) GTEST_SKIP() << "no authored images (MG_TESTDATA)";
+    std::ifstream in(cooked, std::ios::binary);
+    const Bytes image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ScratchDir dir;
+    const auto raw = dir.path() / "GAME.GOG";
+    WriteBytes(raw, WrapRawMode1(image));
+
+    ScratchDir out;
+    ExtractOptions options;
+    options.outputRoot = out.utf8();
+    ASSERT_EQ(ExtractImageFile(Utf8(raw), GameFolderFilter, options), ExtractOk);
+    const Tree expected = Expected(TestData() / "tree");
+    ASSERT_GT(expected.size(), 300u);
+    const Tree written = ReadTree(out.path());
+    EXPECT_EQ(written.size(), expected.size());
+    for (const auto& [path, content] : expected) {
+        auto found = written.find(path);
+        ASSERT_NE(found, written.end()) << path;
+        EXPECT_TRUE(found->second == content) << path;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Tools, AuthoredImageTest,
+                         testing::Values("genisoimage.iso", "xorriso-mkisofs.iso", "xorriso-native.iso"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                             std::string name = info.param;
+                             name = name.substr(0, name.find('.'));
+                             for (char& c : name) if (c == '-') c = '_';
+                             return name;
+                         });
+
+}  // namespace

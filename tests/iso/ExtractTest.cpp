@@ -1,0 +1,227 @@
+// The tree walk on well-formed images: descriptor checks, the walk's order and paths,
+// output names, multi-block directories, repeated and parallel extractions, the image
+// path, and output that cannot be written.
+#include "RawSector.h"
+#include "TestFiles.h"
+#include "jobs/GameFolderFilter.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace {
+
+using namespace test;
+using Tree = std::map<std::string, std::string>;
+
+TEST(ExtractImageFile, ChecksTheImageBeforeTheWalk) {
+    ScratchDir dir;
+    EXPECT_EQ(ExtractImageFile(Utf8(dir.path() / "missing.gog"), AcceptAll{nullptr}), ExtractImageNotOpened);
+
+    const Bytes good = BuildImage({Dir("DATA", {File("A;1", "a")})});
+    struct Case {
+        const char* what;
+        std::function<void(Bytes&)> damage;
+        ExtractResult expected;
+    };
+    const Case cases[] = {
+        {"too short to reach sector 16", [](Bytes& b) { b.resize(16 * 2048); }, ExtractNoPrimaryDescriptor},
+        {"supplementary descriptor first, primary in 17",
+         [](Bytes& b) { b[16 * 2048] = 2; b[17 * 2048] = 1; }, ExtractNoPrimaryDescriptor},
+        {"identifier CD002", [](Bytes& b) { b[16 * 2048 + 5] = '2'; }, ExtractBadIdentifier},
+        {"identifier cD001", [](Bytes& b) { b[16 * 2048 + 1] = 'c'; }, ExtractBadIdentifier},
+        {"untouched", [](Bytes&) {}, ExtractOk},
+    };
+    for (const Case& c : cases) {
+        Bytes image = good;
+        c.damage(image);
+        const auto path = dir.path() / "image.gog";
+        WriteBytes(path, WrapRawMode1(image));
+        ScratchDir out;
+        ExtractOptions options;
+        options.outputRoot = out.utf8();
+        EXPECT_EQ(ExtractImageFile(Utf8(path), AcceptAll{nullptr}, options), c.expected) << c.what;
+        if (c.expected != ExtractOk) {
+            EXPECT_TRUE(ReadTree(out.path()).empty()) << c.what;
+        }
+    }
+}
+
+TEST(ExtractIsoTree, EmptyRootCreatesNothing) {
+    ScratchDir out;
+    std::vector<std::string> offered;
+    EXPECT_EQ(ExtractInto(BuildImage({}), out.path(), AcceptAll{&offered}), ExtractOk);
+    EXPECT_TRUE(offered.empty());
+    EXPECT_TRUE(ReadTree(out.path()).empty());
+}
+
+TEST(ExtractIsoTree, OffersPathsDepthFirstAndWritesAcceptedEntries) {
+    const Bytes image = BuildImage({
+        Dir("DATA", {File("CRED1.PCX;1", "credits"), Dir("MAPS", {File("L1.MAP;1", "map")}), File("Z.BIN;1", "z")}),
+        File("TOP.TXT;1", "top"),
+    });
+    ScratchDir out;
+    std::vector<std::string> offered;
+    ASSERT_EQ(ExtractInto(image, out.path(), AcceptAll{&offered}), ExtractOk);
+    EXPECT_EQ(offered, (std::vector<std::string>{".\\DATA", ".\\DATA\\CRED1.PCX;1", ".\\DATA\\MAPS",
+                                                 ".\\DATA\\MAPS\\L1.MAP;1", ".\\DATA\\Z.BIN;1", ".\\TOP.TXT;1"}));
+    EXPECT_EQ(ReadTree(out.path()), (Tree{{"DATA/", ""}, {"DATA/CRED1.PCX", "credits"}, {"DATA/MAPS/", ""},
+                                          {"DATA/MAPS/L1.MAP", "map"}, {"DATA/Z.BIN", "z"}, {"TOP.TXT", "top"}}));
+}
+
+TEST(ExtractIsoTree, OutputNamesLoseOnlyVersionOneAndAFinalDot) {
+    const Bytes image = BuildImage({Dir("DATA", {
+        File("README.;1", "r"), File("PLAIN", "p"), File("OLD.DAT;2", "o"), File("EMPTY.DAT;1", ""),
+    })});
+    ScratchDir out;
+    ASSERT_EQ(ExtractInto(image, out.path(), AcceptAll{nullptr}), ExtractOk);
+    EXPECT_EQ(ReadTree(out.path()), (Tree{{"DATA/", ""}, {"DATA/README", "r"}, {"DATA/PLAIN", "p"},
+                                          {"DATA/OLD.DAT;2", "o"}, {"DATA/EMPTY.DAT", ""}}));
+}
+
+TEST(ExtractIsoTree, RefusedFolderIsNeitherEnteredNorCreated) {
+    const Bytes image = BuildImage({
+        Dir("DATA.NOW", {File("SAVE.DAT;1", "s"), Dir("SUB", {File("X;1", "x")})}),
+        Dir("FMV", {File("INTRO.AVI;1", "movie")}),
+        File("SETUP.EXE;1", "exe"),
+    });
+    ScratchDir out;
+    std::vector<std::string> offered;
+    ASSERT_EQ(ExtractInto(image, out.path(), [&](std::string path) {
+        offered.push_back(path);
+        return GameFolderFilter(path);
+    }), ExtractOk);
+    EXPECT_EQ(offered, (std::vector<std::string>{".\\DATA.NOW", ".\\FMV", ".\\FMV\\INTRO.AVI;1", ".\\SETUP.EXE;1"}));
+    EXPECT_EQ(ReadTree(out.path()), (Tree{{"FMV/", ""}, {"FMV/INTRO.AVI", "movie"}}));
+}
+
+TEST(ExtractIsoTree, SkipsRecordsWhoseNameStartsBelowSpaceOrAbove0x7F) {
+    const Bytes image = BuildImage({Dir("DATA", {File("\x80" "BAD;1", "x"), File("\x1F" "BAD;1", "y"), File("OK;1", "ok")})});
+    ScratchDir out;
+    std::vector<std::string> offered;
+    ASSERT_EQ(ExtractInto(image, out.path(), AcceptAll{&offered}), ExtractOk);
+    EXPECT_EQ(offered, (std::vector<std::string>{".\\DATA", ".\\DATA\\OK;1"}));
+}
+
+// A real DATA folder holds hundreds of files: its records fill many blocks, each ended by
+// zero padding, and the walk must follow the folder's data length to the last of them.
+TEST(ExtractIsoTree, FollowsFoldersAcrossBlocks) {
+    std::vector<Entry> files;
+    Tree expected{{"DATA/", ""}, {"FMV/", ""}, {"FMV/END.AVI", "end"}};
+    for (int i = 0; i < 400; ++i) {
+        const std::string name = "LEVEL" + std::to_string(1000 + i) + ".MAP";
+        files.push_back(File(name + ";1", "content of " + name));
+        expected["DATA/" + name] = "content of " + name;
+    }
+    const Bytes image = BuildImage({Dir("DATA", files), Dir("FMV", {File("END.AVI;1", "end")})});
+    ScratchDir out;
+    ASSERT_EQ(ExtractInto(image, out.path(), GameFolderFilter), ExtractOk);
+    EXPECT_EQ(ReadTree(out.path()), expected);
+}
+
+// A folder whose last record ends exactly at the end of its extent has no zero byte to
+// stop at; what follows in the image must not be read as more records.
+TEST(ExtractIsoTree, StopsAtTheDataLengthWithoutAZeroByte) {
+    ImageBuilder b;
+    const uint32_t root = b.Allocate(1), data = b.Allocate(1), ghost = b.Allocate(1);
+    b.PutDescriptor(root, 2048);
+    b.PutDirectory(root, root, {Record("DATA", data, 2048, true)});
+    // DATA's one block: "." and ".." (68 bytes), then nine records of 220 bytes: full.
+    std::vector<Bytes> records;
+    std::vector<std::string> expected{".\\DATA"};
+    for (int i = 0; i < 9; ++i) {
+        records.push_back(Record("F" + std::to_string(i) + ";1", ghost, 1, false, 220));
+        expected.push_back(".\\DATA\\F" + std::to_string(i) + ";1");
+    }
+    b.PutDirectory(data, root, records);
+    b.Put(ghost * 2048, Record("GHOST.BIN;1", ghost, 5, false));
+    ScratchDir out;
+    std::vector<std::string> offered;
+    ASSERT_EQ(ExtractInto(b.image, out.path(), AcceptAll{&offered}), ExtractOk);
+    EXPECT_EQ(offered, expected);
+}
+
+TEST(ExtractIsoTree, RepeatedExtractionOverwritesFiles) {
+    ScratchDir out;
+    ASSERT_EQ(ExtractInto(BuildImage({Dir("DATA", {File("A;1", "a much longer first content")})}), out.path(),
+                          AcceptAll{nullptr}), ExtractOk);
+    ASSERT_EQ(ExtractInto(BuildImage({Dir("DATA", {File("A;1", "short")})}), out.path(), AcceptAll{nullptr}), ExtractOk);
+    EXPECT_EQ(ReadTree(out.path()), (Tree{{"DATA/", ""}, {"DATA/A", "short"}}));
+}
+
+TEST(ExtractIsoTree, TwoExtractionsAtOnceDoNotMix) {
+    std::string big1(3'000'000, 'a'), big2(3'000'000, 'b');
+    for (size_t i = 0; i < big1.size(); i += 4099) { big1[i] = 'X'; big2[i] = 'Y'; }
+    const Bytes image1 = BuildImage({Dir("DATA", {File("BIG;1", big1), File("B2;1", big1)})});
+    const Bytes image2 = BuildImage({Dir("DATA", {File("BIG;1", big2), File("B2;1", big2)})});
+    ScratchDir out1, out2;
+    ExtractResult r1 = ExtractMalformedRecord, r2 = ExtractMalformedRecord;
+    std::thread t1([&] { r1 = ExtractInto(image1, out1.path(), AcceptAll{nullptr}); });
+    std::thread t2([&] { r2 = ExtractInto(image2, out2.path(), AcceptAll{nullptr}); });
+    t1.join();
+    t2.join();
+    EXPECT_EQ(r1, ExtractOk);
+    EXPECT_EQ(r2, ExtractOk);
+    EXPECT_TRUE(ReadText(out1.path() / "DATA" / "BIG") == big1 && ReadText(out1.path() / "DATA" / "B2") == big1);
+    EXPECT_TRUE(ReadText(out2.path() / "DATA" / "BIG") == big2 && ReadText(out2.path() / "DATA" / "B2") == big2);
+}
+
+TEST(ExtractIsoTree, ListOnlyWritesNothingAndReportsEveryEntry) {
+    const Bytes image = BuildImage({Dir("DATA", {File("A;1", "aa"), Dir("SUB", {File("B.;1", "b")})})});
+    ScratchDir out;
+    MemoryReader reader(image);
+    RecordingObserver observer;
+    ExtractOptions options;
+    options.outputRoot = out.utf8();
+    options.listOnly = true;
+    options.observer = &observer;
+    ASSERT_EQ(ExtractIsoTree(reader, AcceptAll{nullptr}, options), ExtractOk);
+    const std::string s(1, RecordingObserver::kSeparator);
+    EXPECT_EQ(observer.entries, (std::vector<std::string>{"DATA" + s, "DATA" + s + "A", "DATA" + s + "SUB" + s,
+                                                          "DATA" + s + "SUB" + s + "B"}));
+    EXPECT_TRUE(ReadTree(out.path()).empty());
+}
+
+// Image paths are UTF-8 and reach the file system whole, whatever the ANSI code page.
+TEST(ExtractImageFile, OpensImagesUnderUnicodeFolders) {
+    for (const char* folder : {u8"Łódź", u8"ユーザー"}) {
+        ScratchDir dir(folder);
+        const auto path = dir.path() / u8"GAME.GOG";
+        WriteBytes(path, WrapRawMode1(BuildImage({Dir("DATA", {File("A;1", "a")})})));
+        ScratchDir out(folder);
+        ExtractOptions options;
+        options.outputRoot = out.utf8();
+        EXPECT_EQ(ExtractImageFile(Utf8(path), GameFolderFilter, options), ExtractOk) << Utf8(path);
+        EXPECT_EQ(ReadText(out.path() / "DATA" / "A"), "a");
+    }
+}
+
+// A folder or file that cannot be created fails the extraction; everything else still
+// arrives and nothing already there is removed.
+TEST(ExtractIsoTree, OutputThatCannotBeCreatedIsAFailure) {
+    const Bytes image = BuildImage({
+        Dir("DATA", {File("A;1", "a"), File("TAKEN;1", "t"), File("Z;1", "z")}),
+        Dir("FMV", {File("F;1", "f")}),
+    });
+    ScratchDir out;
+    fs::create_directories(out.path() / "DATA" / "TAKEN");  // a folder where a file goes
+    WriteBytes(out.path() / "FMV", {'x'});                    // a file where a folder goes
+    RecordingObserver observer;
+    EXPECT_EQ(ExtractInto(image, out.path(), AcceptAll{nullptr}, &observer), ExtractOutputFailed);
+    ASSERT_EQ(observer.problems.size(), 2u);
+    EXPECT_NE(observer.problems[0].where.find("TAKEN"), std::string::npos);
+    EXPECT_NE(observer.problems[0].systemError, 0);
+    EXPECT_NE(observer.problems[1].where.find("FMV"), std::string::npos);
+    EXPECT_EQ(ReadTree(out.path()), (Tree{{"DATA/", ""}, {"DATA/A", "a"}, {"DATA/TAKEN/", ""}, {"DATA/Z", "z"}, {"FMV", "x"}}));
+}
+
+TEST(ExtractImageFile, MissingOutputFolderIsAFailure) {
+    ScratchDir dir;
+    const auto path = dir.path() / "GAME.GOG";
+    WriteBytes(path, WrapRawMode1(BuildImage({Dir("DATA", {File("A;1", "a")})})));
+    ExtractOptions options;
+    options.outputRoot = Utf8(dir.path() / "no-such-folder");
+    EXPECT_EQ(ExtractImageFile(Utf8(path), GameFolderFilter, options), ExtractOutputFailed);
+}
+
+}  // namespace

@@ -1,0 +1,241 @@
+// Images built to hurt a reader: loops, shared and deep trees, records that break the
+// format, truncation and names that would leave the output folder. Each must end with the
+// right failure, with every good file extracted and nothing written outside the output.
+#include "TestFiles.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace test;
+using Tree = std::map<std::string, std::string>;
+
+// The output folder and what lies beside it (nothing may).
+struct Output {
+    ScratchDir dir;
+    RecordingObserver observer;
+    std::vector<std::string> offered;
+
+    ExtractResult Extract(const Bytes& image) { return ExtractInto(image, dir.path(), AcceptAll{&offered}, &observer); }
+    Tree Written() const { return ReadTree(dir.path()); }
+    Tree Beside() const {
+        Tree beside = ReadTree(dir.path().parent_path());
+        for (auto it = beside.begin(); it != beside.end();) {
+            it = it->first.rfind("scratch", 0) == 0 ? beside.erase(it) : std::next(it);
+        }
+        return beside;
+    }
+};
+
+// Root -> DATA: its first block holds `records` after "." and "..", its second block a
+// file GOOD;1, which the walk must still reach.
+Bytes DataFolderWith(const std::function<std::vector<Bytes>(ImageBuilder&, uint32_t root, uint32_t data)>& records) {
+    ImageBuilder b;
+    const uint32_t root = b.Allocate(1), data = b.Allocate(2), good = b.Allocate(1);
+    b.Put(good * 2048, std::string("good"));
+    std::vector<Bytes> all = records(b, root, data);
+    all.push_back({});
+    all.push_back(Record("GOOD;1", good, 4, false));
+    b.PutDescriptor(root, 2048);
+    b.PutDirectory(root, root, {Record("DATA", data, b.PutDirectory(data, root, all), true)});
+    return b.image;
+}
+
+TEST(HostileImage, FolderPointingBackAtTheRootEndsAsALoop) {
+    const Bytes image = DataFolderWith([](ImageBuilder&, uint32_t root, uint32_t) {
+        return std::vector<Bytes>{Record("UP", root, 2048, true)};
+    });
+    Output out;
+    EXPECT_EQ(out.Extract(image), ExtractDirectoryLoop);
+    EXPECT_EQ(out.Written(), (Tree{{"DATA/", ""}, {"DATA/GOOD", "good"}}));
+}
+
+TEST(HostileImage, FolderContainingItselfEndsAsALoop) {
+    const Bytes image = DataFolderWith([](ImageBuilder&, uint32_t, uint32_t data) {
+        return std::vector<Bytes>{Record("SELF", data, 2048, true)};
+    });
+    Output out;
+    EXPECT_EQ(out.Extract(image), ExtractDirectoryLoop);
+    EXPECT_EQ(out.Written(), (Tree{{"DATA/", ""}, {"DATA/GOOD", "good"}}));
+}
+
+TEST(HostileImage, SharedSubtreeIsWalkedOnce) {
+    const Bytes image = DataFolderWith([](ImageBuilder& b, uint32_t, uint32_t data) {
+        const uint32_t shared = b.Allocate(1), file = b.Allocate(1);
+        b.Put(file * 2048, std::string("f"));
+        b.PutDirectory(shared, data, {Record("F;1", file, 1, false)});
+        return std::vector<Bytes>{Record("X", shared, 2048, true), Record("Y", shared, 2048, true)};
+    });
+    Output out;
+    EXPECT_EQ(out.Extract(image), ExtractDirectoryLoop);
+    EXPECT_EQ(out.Written(), (Tree{{"DATA/", ""}, {"DATA/GOOD", "good"}, {"DATA/X/", ""}, {"DATA/X/F", "f"}}));
+}
+
+// Thirty levels, each folder listing the next one twice: 2^30 walks without the rule.
+TEST(HostileImage, DoublingChainStaysLinear) {
+    ImageBuilder b;
+    const uint32_t root = b.Allocate(1);
+    std::vector<uint32_t> levels;
+    for (int i = 0; i < 30; ++i) levels.push_back(b.Allocate(1));
+    for (int i = 0; i < 30; ++i) {
+        std::vector<Bytes> records;
+        if (i + 1 < 30) records = {Record("A", levels[i + 1], 2048, true), Record("B", levels[i + 1], 2048, true)};
+        b.PutDirectory(levels[i], i ? levels[i - 1] : root, records);
+    }
+    b.PutDirectory(root, root, {Record("DATA", levels[0], 2048, true)});
+    b.PutDescriptor(root, 2048);
+    Output out;
+    EXPECT_EQ(out.Extract(b.image), ExtractDirectoryLoop);
+    EXPECT_LE(out.offered.size(), 2u * 30u);
+}
+
+TEST(HostileImage, NestingBeyondTheBoundIsCutThere) {
+    ImageBuilder b;
+    const uint32_t root = b.Allocate(1);
+    const int depth = 200;
+    std::vector<uint32_t> levels;
+    for (int i = 0; i < depth; ++i) levels.push_back(b.Allocate(1));
+    for (int i = 0; i < depth; ++i) {
+        std::vector<Bytes> records;
+        if (i + 1 < depth) records.push_back(Record("D", levels[i + 1], 2048, true));
+        b.PutDirectory(levels[i], i ? levels[i - 1] : root, records);
+    }
+    b.PutDirectory(root, root, {Record("D", levels[0], 2048, true), Record("AFTER", b.Allocate(0), 0, false)});
+    b.PutDescriptor(root, 2048);
+    Output out;
+    EXPECT_EQ(out.Extract(b.image), ExtractTooDeep);
+    size_t deepest = 0;
+    for (const auto& [path, content] : out.Written()) deepest = std::max(deepest, path.size() / 2);
+    EXPECT_EQ(deepest, static_cast<size_t>(kMaxDirectoryDepth - 1));
+    EXPECT_EQ(out.offered.back(), ".\\AFTER");  // the walk went on after the cut
+}
+
+struct BadRecordCase {
+    const char* what;
+    std::function<std::vector<Bytes>(ImageBuilder&)> records;
+    ExtractResult expected;
+};
+
+class BadRecordTest : public testing::TestWithParam<BadRecordCase> {};
+
+// The fault is reported, and the walk still reaches GOOD;1 in the same folder.
+TEST_P(BadRecordTest, IsReportedAndPassedOver) {
+    const Bytes image = DataFolderWith([](ImageBuilder& b, uint32_t, uint32_t) { return GetParam().records(b); });
+    Output out;
+    EXPECT_EQ(out.Extract(image), GetParam().expected) << GetParam().what;
+    EXPECT_EQ(out.Written().count("DATA/GOOD"), 1u) << GetParam().what;
+    EXPECT_TRUE(out.Beside().empty());
+}
+
+Bytes Truncated(Bytes record, size_t length) {
+    record.resize(length);
+    record[0] = static_cast<unsigned char>(length);
+    return record;
+}
+
+void PrintTo(const BadRecordCase& c, std::ostream* os) { *os << c.what; }
+
+const BadRecordCase kBadRecords[] = {
+    // A record shorter than its fixed part: the rest of its block is skipped.
+    {"length below 34", [](ImageBuilder&) { return std::vector<Bytes>{Bytes{20, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}}; },
+     ExtractMalformedRecord},
+    {"identifier running past its record", [](ImageBuilder&) {
+         Bytes r = Record("LONGNAME.BIN;1", 0, 0, false);
+         return std::vector<Bytes>{Truncated(r, 40)}; }, ExtractMalformedRecord},
+    {"empty identifier", [](ImageBuilder&) {
+         Bytes r = Record("X;1", 0, 0, false);
+         r[32] = 0;
+         return std::vector<Bytes>{r}; }, ExtractMalformedRecord},
+    // A record whose length reaches past its block: the rest of the block is dropped.
+    {"record crossing the block end", [](ImageBuilder&) {
+         std::vector<Bytes> filler;
+         for (int i = 0; i < 8; ++i) filler.push_back(Record("F" + std::to_string(i) + ";1", 0, 0, false, 220));
+         Bytes crossing = Record("CROSS;1", 0, 0, false, 220);
+         filler.push_back(Bytes(crossing.begin(), crossing.begin() + 150));  // 68 + 8 x 220 + 250 > 2048
+         filler.back()[0] = 250;
+         return filler; }, ExtractMalformedRecord},
+    {"file extent beyond 4 GiB", [](ImageBuilder&) {
+         return std::vector<Bytes>{Record("HUGE;1", 0x1FFFFF, 4096, false)}; }, ExtractMalformedRecord},
+    {"folder of data length 0", [](ImageBuilder&) {
+         return std::vector<Bytes>{Record("NOTHING", 30, 0, true)}; }, ExtractMalformedRecord},
+    {"file data past the end of the image", [](ImageBuilder&) {
+         return std::vector<Bytes>{Record("PAST;1", 5000, 100, false)}; }, ExtractImageTruncated},
+    {"folder extent past the end of the image", [](ImageBuilder&) {
+         return std::vector<Bytes>{Record("FAR", 100000, 2048, true)}; }, ExtractImageTruncated},
+};
+
+INSTANTIATE_TEST_SUITE_P(Records, BadRecordTest, testing::ValuesIn(kBadRecords));
+
+TEST(HostileImage, FileCutByTheEndOfTheImageKeepsWhatWasThere) {
+    ImageBuilder b;
+    b.PutTree({Dir("DATA", {File("A;1", "aaaa"), File("LAST;1", std::string(5000, 'z'))})});
+    b.image.resize(b.image.size() - 2048);  // the last 904 bytes of LAST are gone
+    Output out;
+    EXPECT_EQ(out.Extract(b.image), ExtractImageTruncated);
+    EXPECT_EQ(out.Written(), (Tree{{"DATA/", ""}, {"DATA/A", "aaaa"}, {"DATA/LAST", std::string(4096, 'z')}}));
+}
+
+// The image ends inside a folder's second block, in the middle of a record: the records
+// before the cut are read, nothing of the first block is read again in place of the rest.
+TEST(HostileImage, ImageEndingInsideAFolderReadsNoStaleBytes) {
+    ImageBuilder b;
+    const uint32_t root = b.Allocate(1), data = b.Allocate(2);
+    std::vector<Bytes> records;
+    for (int i = 0; i < 9; ++i) records.push_back(Record("FIRST" + std::to_string(i) + ";1", root, 0, false, 220));
+    records.push_back(Record("SECOND0;1", root, 0, false, 60));
+    records.push_back(Record("SECOND1;1", root, 0, false, 60));
+    b.PutDescriptor(root, 2048);
+    b.PutDirectory(root, root, {Record("DATA", data, 2 * 2048, true)});
+    b.PutDirectory(data, root, records);
+    b.image.resize((data + 1) * 2048 + 90);  // SECOND1 is cut after 30 of its 60 bytes
+    Output out;
+    EXPECT_EQ(out.Extract(b.image), ExtractImageTruncated);
+    ASSERT_EQ(out.offered.size(), 11u);
+    EXPECT_EQ(out.offered.back(), ".\\DATA\\SECOND0;1");
+}
+
+TEST(HostileImage, RootOfDataLengthZeroIsMalformed) {
+    ImageBuilder b;
+    const uint32_t root = b.Allocate(1);
+    b.PutDirectory(root, root, {Record("DATA", root, 2048, true)});
+    b.PutDescriptor(root, 0);
+    Output out;
+    EXPECT_EQ(out.Extract(b.image), ExtractMalformedRecord);
+    EXPECT_TRUE(out.Written().empty());
+}
+
+struct UnsafeCase {
+    const char* identifier;
+    bool directory;
+};
+
+class UnsafeNameTest : public testing::TestWithParam<UnsafeCase> {};
+
+// An unsafe name is neither offered to the filter nor created, and nothing lands outside.
+TEST_P(UnsafeNameTest, IsRefusedBeforeTheFilter) {
+    const UnsafeCase c = GetParam();
+    const Bytes image = DataFolderWith([&](ImageBuilder& b, uint32_t, uint32_t) {
+        const uint32_t inside = b.Allocate(1), evil = b.Allocate(1);
+        b.Put(evil * 2048, std::string("evil"));
+        b.PutDirectory(inside, inside, {Record("ESCAPE;1", evil, 4, false)});
+        return std::vector<Bytes>{c.directory ? Record(c.identifier, inside, 2048, true) : Record(c.identifier, evil, 4, false)};
+    });
+    Output out;
+    EXPECT_EQ(out.Extract(image), ExtractUnsafeName);
+    EXPECT_EQ(out.offered, (std::vector<std::string>{".\\DATA", ".\\DATA\\GOOD;1"}));
+    EXPECT_EQ(out.Written(), (Tree{{"DATA/", ""}, {"DATA/GOOD", "good"}}));
+    EXPECT_TRUE(out.Beside().empty());
+}
+
+void PrintTo(const UnsafeCase& c, std::ostream* os) { *os << Quoted(c.identifier); }
+
+const UnsafeCase kUnsafeNames[] = {
+    {"..", true}, {".", true}, {"..\\..\\ESCAPE;1", false}, {"../ESCAPE;1", false}, {"/ABS;1", false},
+    {"C:ESCAPE;1", false}, {"CON;1", false}, {"NUL.TXT;1", false}, {"COM1;1", false}, {"LPT9.DAT;1", false},
+    {"AUX", true}, {"TRAIL ;1", false}, {"BELL\x07;1", false}, {"BAD\xFF;1", false}, {"WILD*;1", false},
+    {"A..;1", false}, {";1", false},
+};
+
+INSTANTIATE_TEST_SUITE_P(Names, UnsafeNameTest, testing::ValuesIn(kUnsafeNames));
+
+}  // namespace

@@ -1,0 +1,80 @@
+// Test helpers: an in-memory reader, scratch folders, and whole trees read back from disk.
+#pragma once
+
+#include "IsoBuilder.h"
+#include "iso/IsoExtract.h"
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace test {
+
+namespace fs = std::filesystem;
+
+// A FileReader over a cooked image in memory.
+class MemoryReader : public FileReader {
+public:
+    explicit MemoryReader(Bytes bytes) : m_bytes(std::move(bytes)) {}
+    uint32_t Read(uint32_t offset, uint32_t length, void* buffer) override;
+
+private:
+    Bytes m_bytes;
+};
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class ScratchDir {
+public:
+    explicit ScratchDir(const std::string& name = "scratch");
+    ~ScratchDir();
+    const fs::path& path() const { return m_path; }
+    std::string utf8() const;  // the path as the engine takes it
+
+private:
+    fs::path m_path;
+};
+
+std::string Utf8(const fs::path& path);
+void WriteBytes(const fs::path& path, const Bytes& bytes);
+std::string ReadText(const fs::path& path);
+
+// Every file under `root`, by relative path with '/' separators, with its content;
+// folders appear with a trailing '/' and no content.
+std::map<std::string, std::string> ReadTree(const fs::path& root);
+
+// Remembers what an extraction reported.
+struct RecordingObserver : ExtractObserver {
+    struct Problem {
+        ExtractResult cause;
+        std::string where;
+        int systemError;
+    };
+    std::vector<std::string> entries;  // folders with a trailing separator
+    std::vector<Problem> problems;
+    uint64_t bytes = 0;
+    void OnDirectory(const std::string& path) override { entries.push_back(path + kSeparator); }
+    void OnFile(const std::string& path, uint32_t) override { entries.push_back(path); }
+    void OnBytesWritten(uint32_t count) override { bytes += count; }
+    void OnProblem(ExtractResult cause, const std::string& where, int error) override {
+        problems.push_back({cause, where, error});
+    }
+    static const char kSeparator;
+};
+
+// `text` quoted, with bytes outside printable ASCII as \xNN (for test names).
+std::string Quoted(const std::string& text);
+
+// Extracts `image` (cooked, in memory) with `filter` into `out`.
+ExtractResult ExtractInto(const Bytes& image, const fs::path& out, ExtractFilter filter, ExtractObserver* observer = nullptr);
+
+// A filter that accepts everything and remembers what it was offered.
+struct AcceptAll {
+    std::vector<std::string>* offered;
+    bool operator()(const std::string& path) const {
+        if (offered) offered->push_back(path);
+        return true;
+    }
+};
+
+}  // namespace test
