@@ -14,5 +14,5 @@ fi
 rm -f "$WINEPREFIX/dosdevices/z:"
 ln -sfn "$MG_ROOT/build/win/testdata" "$WINEPREFIX/dosdevices/t:"
 
-wineserver -p
+wineserver -p </dev/null >/dev/null 2>&1  # it must not hold our output open
 (cd "$WINEPREFIX/drive_c" && wine cmd /c exit 0 </dev/null >/dev/null 2>&1) || true

@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# marrowgate-import as a user meets it: exit statuses, messages, --list, --all, -C and
+# progress on a terminal, on images made by genisoimage (see fixtures/).
+set -uo pipefail
+importer="$1" make_raw="$2" testdata="$3"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+failures=0
+
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+# expect STATUS DESCRIPTION -- command...: runs it, keeps stdout/stderr in $work/out, $work/err
+expect() {
+    local want="$1" what="$2"; shift 3
+    "$@" >"$work/out" 2>"$work/err"
+    local got=$?
+    [ "$got" -eq "$want" ] || fail "$what: exit status $got, expected $want; stderr: $(cat "$work/err")"
+}
+contains() { grep -qF -- "$2" "$1" || fail "$3: '$2' not in $(basename "$1"): $(cat "$1")"; }
+empty() { [ ! -s "$1" ] || fail "$2: $(basename "$1") not empty: $(cat "$1")"; }
+
+"$make_raw" "$testdata/genisoimage.iso" "$work/GAME.GOG" || fail "make-raw-image"
+tree="$testdata/tree"
+
+# Usage and information
+expect 0 "help" -- "$importer" --help
+contains "$work/out" "Exit status:" "help"
+contains "$work/out" "11  cannot write" "help"
+expect 0 "version" -- "$importer" --version
+contains "$work/out" "marrowgate-import 1.0.0.1" "version"
+expect 2 "no image" -- "$importer"
+contains "$work/err" "marrowgate-import:" "no image"
+expect 2 "unknown option" -- "$importer" --bogus "$work/GAME.GOG"
+
+# A complete import, off a terminal: silent, DATA and FMV byte for byte, nothing else.
+mkdir "$work/a"
+expect 0 "import" -- "$importer" -C "$work/a" "$work/GAME.GOG"
+empty "$work/out" "import"; empty "$work/err" "import"
+diff -r "$tree/DATA" "$work/a/DATA" >/dev/null || fail "import: DATA differs from the source tree"
+diff -r "$tree/FMV" "$work/a/FMV" >/dev/null || fail "import: FMV differs from the source tree"
+[ "$(ls "$work/a")" = "$(printf 'DATA\nFMV')" ] || fail "import: wrote more than DATA and FMV: $(ls "$work/a")"
+
+# Into the current folder, twice (the second import overwrites).
+mkdir "$work/b"
+(cd "$work/b" && "$importer" "$work/GAME.GOG" && "$importer" --quiet "$work/GAME.GOG") || fail "import into the current folder"
+diff -r "$tree/DATA" "$work/b/DATA" >/dev/null || fail "import into the current folder: DATA differs"
+
+# --list writes nothing and names every path
+expect 0 "list" -- "$importer" --list -C "$work/none" "$work/GAME.GOG"
+[ ! -e "$work/none" ] || fail "list: created the output folder"
+contains "$work/out" "DATA/" "list"
+contains "$work/out" "DATA/README" "list"
+contains "$work/out" "FMV/INTRO.AVI" "list"
+[ "$(wc -l <"$work/out")" -eq "$(cd "$tree" && find DATA FMV | wc -l)" ] || fail "list: $(wc -l <"$work/out") lines"
+
+# --all takes the whole file system
+expect 0 "all" -- "$importer" --all -C "$work/all" "$work/GAME.GOG"
+diff -r "$tree" "$work/all" >/dev/null || fail "all: differs from the source tree"
+
+# Failures: one line naming the image or path and the cause, and the status of the cause
+expect 3 "missing image" -- "$importer" -C "$work/c" "$work/NOPE.GOG"
+contains "$work/err" "$work/NOPE.GOG: cannot open the image: No such file or directory" "missing image"
+head -c 100000 /dev/zero >"$work/zero.gog"
+expect 4 "not an image" -- "$importer" -C "$work/c" "$work/zero.gog"
+contains "$work/err" "zero.gog: not a CD image with an ISO 9660 file system" "not an image"
+head -c 3000000 "$work/GAME.GOG" >"$work/cut.gog"
+expect 6 "truncated image" -- "$importer" -C "$work/cut" "$work/cut.gog"
+contains "$work/err" "the image ends inside a folder or file" "truncated image"
+[ -f "$work/cut/DATA/CRED1.PCX" ] || fail "truncated image: good files are not there"
+mkdir -p "$work/d" && echo x >"$work/d/FMV"
+expect 11 "output blocked" -- "$importer" -C "$work/d" "$work/GAME.GOG"
+contains "$work/err" "$work/d/FMV: cannot write: File exists" "output blocked"
+[ "$(grep -c . "$work/err")" -eq 1 ] || fail "output blocked: more than one line"
+diff -r "$tree/DATA" "$work/d/DATA" >/dev/null || fail "output blocked: DATA not imported"
+expect 11 "output folder not creatable" -- "$importer" -C "$work/no/such/dir" "$work/GAME.GOG"
+contains "$work/err" "$work/no/such/dir: cannot write: No such file or directory" "output folder not creatable"
+
+# On a terminal: a progress line, then a summary
+if command -v script >/dev/null; then
+    script -qec "'$importer' -C '$work/tty' '$work/GAME.GOG'" /dev/null >"$work/tty.log" 2>&1 || fail "terminal import"
+    contains "$work/tty.log" "files" "terminal progress"
+    contains "$work/tty.log" "Imported 310 files" "terminal summary"
+    script -qec "'$importer' --quiet -C '$work/tty2' '$work/GAME.GOG'" /dev/null >"$work/tty2.log" 2>&1
+    empty "$work/tty2.log" "terminal --quiet"
+fi
+
+[ "$failures" -eq 0 ] && echo "all command-line checks passed"
+exit "$failures"
