@@ -6,6 +6,9 @@
 #include <cstdio>
 #include <vector>
 
+#include "FileSystem.h"
+
+
 // A randomly addressable stream of user data, addressed by 32-bit byte offsets.
 class FileReader {
 public:
@@ -15,6 +18,13 @@ public:
     // delivered. Fewer than asked means the stream ended (or failed) inside the range;
     // the bytes of `buffer` beyond the count are left as they were.
     virtual uint32_t Read(uint32_t offset, uint32_t length, void* buffer) = 0;
+
+    // Lends some of the `length` bytes at `offset` as pieces of memory that stay valid
+    // until the next call, so a caller that only writes them on needs no copy of its own.
+    // Returns the count lent: at least 1 unless the stream ends at `offset`. This default
+    // reads into `scratch`; readers with buffers of their own lend from those.
+    virtual uint32_t Lend(uint32_t offset, uint32_t length, std::vector<unsigned char>& scratch,
+                          std::vector<DataPiece>& pieces);
 };
 
 // Reads a file of raw 2352-byte sectors (ECMA-130 Mode 1) as the stream of the 2048
@@ -29,6 +39,9 @@ public:
     FileReaderCDMode1& operator=(const FileReaderCDMode1&) = delete;
 
     uint32_t Read(uint32_t offset, uint32_t length, void* buffer) override;
+    // Lends the user data of up to one large read of raw sectors, straight from that read.
+    uint32_t Lend(uint32_t offset, uint32_t length, std::vector<unsigned char>& scratch,
+                  std::vector<DataPiece>& pieces) override;
 
     const uint32_t rawSectorSize = 2352;
     const uint32_t userDataSize = 2048;
@@ -37,6 +50,8 @@ public:
 private:
     // Reads `count` raw sectors from `firstSector` into m_raw; returns the raw bytes read.
     size_t ReadRawSectors(uint64_t firstSector, uint32_t count);
+    // One large read from `position` towards `end`; its user data as pieces of m_raw.
+    uint32_t LendSpan(uint64_t position, uint64_t end, std::vector<DataPiece>& pieces);
 
     FILE* file;
     std::vector<unsigned char> m_raw;  // raw sectors of one large read

@@ -30,36 +30,61 @@ size_t FileReaderCDMode1::ReadRawSectors(uint64_t firstSector, uint32_t count) {
     return std::fread(m_raw.data(), 1, size_t{count} * rawSectorSize, file);
 }
 
+uint32_t FileReaderCDMode1::LendSpan(uint64_t position, uint64_t end, std::vector<DataPiece>& pieces) {
+    pieces.clear();
+    const uint64_t sector = position / userDataSize;
+    const uint64_t lastSector = (end - 1) / userDataSize;
+    const uint32_t count = static_cast<uint32_t>(std::min<uint64_t>(lastSector - sector + 1, kSectorsPerRead));
+    const size_t got = ReadRawSectors(sector, count);
+    uint32_t total = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint32_t skip = (i == 0) ? static_cast<uint32_t>(position % userDataSize) : 0;
+        const size_t start = size_t{i} * rawSectorSize + headerSize + skip;
+        const uint32_t want = static_cast<uint32_t>(std::min<uint64_t>(end - position - total, userDataSize - skip));
+        const uint32_t have = got > start ? static_cast<uint32_t>(std::min<size_t>(want, got - start)) : 0;
+        if (have > 0) pieces.push_back({m_raw.data() + start, have});
+        total += have;
+        if (have < want) break;  // the file ends here
+    }
+    return total;
+}
+
 uint32_t FileReaderCDMode1::Read(uint32_t offset, uint32_t length, void* buffer) {
     auto* out = static_cast<unsigned char*>(buffer);
     uint64_t position = offset;
     const uint64_t end = std::min<uint64_t>(position + length, kStreamEnd);
     uint32_t total = 0;
+    std::vector<DataPiece> pieces;
 
     while (position < end) {
-        const uint64_t sector = position / userDataSize;
-        const uint32_t within = static_cast<uint32_t>(position % userDataSize);
-        const uint64_t lastSector = (end - 1) / userDataSize;
-
-        if (lastSector == sector) {  // the rest lies in this one sector
-            const uint32_t want = static_cast<uint32_t>(end - position);
-            if (!SeekFile64(file, sector * rawSectorSize + headerSize + within)) return total;
-            return total + static_cast<uint32_t>(std::fread(out, 1, want, file));
+        if ((end - 1) / userDataSize == position / userDataSize) {  // the rest lies in one sector
+            const uint64_t at = position / userDataSize * rawSectorSize + headerSize + position % userDataSize;
+            if (!SeekFile64(file, at)) return total;
+            return total + static_cast<uint32_t>(std::fread(out, 1, static_cast<size_t>(end - position), file));
         }
-
-        const uint32_t count = static_cast<uint32_t>(std::min<uint64_t>(lastSector - sector + 1, kSectorsPerRead));
-        const size_t got = ReadRawSectors(sector, count);
-        for (uint32_t i = 0; i < count; ++i) {
-            const uint32_t skip = (i == 0) ? within : 0;
-            const size_t start = size_t{i} * rawSectorSize + headerSize + skip;
-            const uint32_t want = static_cast<uint32_t>(std::min<uint64_t>(end - position, userDataSize - skip));
-            const uint32_t have = got > start ? static_cast<uint32_t>(std::min<size_t>(want, got - start)) : 0;
-            std::memcpy(out, m_raw.data() + start, have);
-            out += have;
-            position += have;
-            total += have;
-            if (have < want) return total;  // the file ends here
+        const uint32_t got = LendSpan(position, end, pieces);
+        for (const DataPiece& piece : pieces) {
+            std::memcpy(out, piece.data, piece.size);
+            out += piece.size;
         }
+        position += got;
+        total += got;
+        if (got == 0) return total;  // a short span ends the stream; the next one finds nothing
     }
     return total;
+}
+
+uint32_t FileReaderCDMode1::Lend(uint32_t offset, uint32_t length, std::vector<unsigned char>&,
+                                 std::vector<DataPiece>& pieces) {
+    pieces.clear();
+    const uint64_t end = std::min<uint64_t>(uint64_t{offset} + length, kStreamEnd);
+    return offset < end ? LendSpan(offset, end, pieces) : 0;
+}
+
+uint32_t FileReader::Lend(uint32_t offset, uint32_t length, std::vector<unsigned char>& scratch,
+                          std::vector<DataPiece>& pieces) {
+    scratch.resize(std::min<size_t>(length, 512 * 1024));
+    const uint32_t count = Read(offset, static_cast<uint32_t>(scratch.size()), scratch.data());
+    pieces.assign(1, DataPiece{scratch.data(), count});
+    return count;
 }

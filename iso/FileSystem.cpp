@@ -11,8 +11,11 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <sys/uio.h>
 #include <unistd.h>
 #endif
+
+#include <algorithm>
 
 namespace {
 
@@ -68,7 +71,18 @@ FILE* OpenFileUtf8(const std::string& path, const char* mode) {
     return _wfopen(WidenUtf8(path).c_str(), WidenUtf8(mode).c_str());
 }
 
-FILE* CreateOutputFile(const std::string& path) { return OpenFileUtf8(path, "wb"); }
+FILE* CreateOutputFile(const std::string& path) {
+    FILE* file = OpenFileUtf8(path, "wb");
+    if (file) std::setvbuf(file, nullptr, _IOFBF, 1 << 20);  // few large writes, not one per sector
+    return file;
+}
+
+int WritePieces(FILE* file, const std::vector<DataPiece>& pieces) {
+    for (const DataPiece& piece : pieces) {
+        if (std::fwrite(piece.data, 1, piece.size, file) != piece.size) return errno ? errno : EIO;
+    }
+    return 0;
+}
 
 bool SeekFile64(FILE* file, uint64_t position) {
     return _fseeki64(file, static_cast<__int64>(position), SEEK_SET) == 0;
@@ -98,6 +112,39 @@ FILE* CreateOutputFile(const std::string& path) {
         errno = error;
     }
     return file;
+}
+
+int WritePieces(FILE* file, const std::vector<DataPiece>& pieces) {
+    // Straight from the pieces to the file, never through stdio's buffer (nothing else
+    // writes to this stream).
+    constexpr size_t kMaxIovecs = 1024;
+    std::vector<iovec> vectors;
+    vectors.reserve(std::min(pieces.size(), kMaxIovecs));
+    for (size_t next = 0; next < pieces.size();) {
+        vectors.clear();
+        for (; next < pieces.size() && vectors.size() < kMaxIovecs; ++next)
+            vectors.push_back({const_cast<unsigned char*>(pieces[next].data), pieces[next].size});
+        iovec* pending = vectors.data();
+        size_t count = vectors.size();
+        while (count > 0) {
+            const ssize_t written = writev(fileno(file), pending, static_cast<int>(count));
+            if (written < 0) {
+                if (errno == EINTR) continue;
+                return errno;
+            }
+            size_t left = static_cast<size_t>(written);
+            while (count > 0 && left >= pending->iov_len) {
+                left -= pending->iov_len;
+                ++pending;
+                --count;
+            }
+            if (count > 0) {  // a short write: go on inside this piece
+                pending->iov_base = static_cast<unsigned char*>(pending->iov_base) + left;
+                pending->iov_len -= left;
+            }
+        }
+    }
+    return 0;
 }
 
 bool SeekFile64(FILE* file, uint64_t position) {

@@ -4,6 +4,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
+
+// A run of bytes in memory, such as a sector's user data inside a larger read.
+struct DataPiece {
+    const unsigned char* data;
+    uint32_t size;
+};
 
 // The separator of the platform's own paths.
 #ifdef _WIN32
@@ -17,6 +24,10 @@ FILE* OpenFileUtf8(const std::string& path, const char* mode);
 
 // Creates or empties a file for binary writing; on POSIX never through a symbolic link.
 FILE* CreateOutputFile(const std::string& path);
+
+// Writes the pieces in order, as few system calls as the platform allows (writev on
+// POSIX). Returns 0, or the errno value of the failure.
+int WritePieces(FILE* file, const std::vector<DataPiece>& pieces);
 
 // Seeks to a 64-bit position from the start of the file; false on failure.
 bool SeekFile64(FILE* file, uint64_t position);

@@ -31,7 +31,7 @@ constexpr uint32_t kDescriptorOffset = 16 * kBlockSize;
 constexpr uint32_t kRootRecordOffset = 156;  // inside the primary volume descriptor
 constexpr uint64_t kAddressSpace = uint64_t{1} << 32;
 constexpr uint32_t kBlockCount = static_cast<uint32_t>(kAddressSpace / kBlockSize);
-constexpr size_t kCopyChunk = 512 * 1024;
+constexpr uint32_t kCopyChunk = 512 * 1024;  // the most one large read of the reader serves
 
 // Directory record fields (ECMA-119 9.1).
 constexpr size_t kRecordLength = 0;
@@ -75,23 +75,23 @@ struct WriteOutcome {
 
 // Copies `size` bytes at `offset` into a new file at `outputPath`.
 WriteOutcome WriteExtent(FileReader& reader, uint32_t offset, uint32_t size, const std::string& outputPath,
-                         std::vector<unsigned char>& buffer, ExtractObserver* observer) {
+                         std::vector<unsigned char>& scratch, ExtractObserver* observer) {
     FILE* output = CreateOutputFile(outputPath);
     if (!output) return {ExtractOutputFailed, errno};
     WriteOutcome outcome{ExtractOk, 0};
-    uint32_t remaining = size;
-    while (remaining > 0) {
-        const uint32_t want = static_cast<uint32_t>(std::min<size_t>(remaining, buffer.size()));
-        const uint32_t got = reader.Read(offset, want, buffer.data());
-        if (got > 0 && std::fwrite(buffer.data(), 1, got, output) != got) {
-            outcome = {ExtractOutputFailed, errno};
-            break;
-        }
-        if (observer && got > 0) observer->OnBytesWritten(got);
-        if (got < want) {
+    std::vector<DataPiece> pieces;
+    for (uint32_t remaining = size; remaining > 0;) {
+        const uint32_t got = reader.Lend(offset, std::min<uint32_t>(remaining, kCopyChunk), scratch, pieces);
+        if (got == 0) {
             outcome = {ExtractImageTruncated, 0};
             break;
         }
+        const int error = WritePieces(output, pieces);
+        if (error != 0) {
+            outcome = {ExtractOutputFailed, error};
+            break;
+        }
+        if (observer) observer->OnBytesWritten(got);
         offset += got;
         remaining -= got;
     }
@@ -299,7 +299,6 @@ void TreeWalk::ExtractFile(const Record& record, const std::string& name) {
             Report(ExtractImageTruncated, ImagePath(record.identifier));
         return;
     }
-    if (m_copyBuffer.empty()) m_copyBuffer.resize(kCopyChunk);
     const std::string outputPath = m_options.outputRoot + kPathSeparator + relative;
     const WriteOutcome outcome = WriteExtent(m_reader, offset, record.dataLength, outputPath, m_copyBuffer, m_options.observer);
     if (outcome.cause == ExtractImageTruncated) Report(outcome.cause, ImagePath(record.identifier));

@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(
-    cmake make g++ clang libclang-rt-14-dev
+    cmake make ninja-build g++ clang libclang-rt-14-dev
     googletest libcli11-dev
     g++-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-tools
     wine wine32:i386 wine64 fonts-wine

@@ -48,6 +48,28 @@ TEST_F(FileReaderTest, DeliversUserDataOfAnyRange) {
     }
 }
 
+// Lent pieces, joined, are the same bytes Read gives, up to the end of the stream.
+TEST_F(FileReaderTest, LendsTheSameBytesAsItReads) {
+    const Bytes stream = Pattern(700 * 2048);
+    auto reader = Open(stream, 699 * 2352 + 16 + 100);  // the last sector holds 100 bytes
+    const uint32_t available = 699 * 2048 + 100;
+    std::vector<unsigned char> scratch;
+    std::vector<DataPiece> pieces;
+    Bytes joined;
+    uint32_t offset = 3000;
+    while (uint32_t count = reader->Lend(offset, 1u << 30, scratch, pieces)) {
+        uint32_t sum = 0;
+        for (const DataPiece& p : pieces) {
+            joined.insert(joined.end(), p.data, p.data + p.size);
+            sum += p.size;
+        }
+        ASSERT_EQ(sum, count);
+        offset += count;
+    }
+    EXPECT_EQ(offset, available);
+    EXPECT_TRUE(std::equal(joined.begin(), joined.end(), stream.begin() + 3000));
+}
+
 TEST_F(FileReaderTest, ZeroLengthReadsNothing) {
     auto reader = Open(Pattern(2048));
     unsigned char byte = 0x55;

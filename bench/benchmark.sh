@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# Benchmark: marrowgate-import against the cp -r floor and 7-Zip, on a game-sized disc.
+#
+# Builds (once, in build/bench) a ~600 MB tree like the game disc: DATA with several
+# hundred files of 1 KB to 5 MB in subfolders, FMV with 16 files of 5 to 30 MB,
+# DATA.NOW and a few top-level files. genisoimage authors it, make-raw-image wraps it in
+# raw 2352-byte Mode 1 sectors. Then, page cache warm, each tool runs RUNS times into a
+# fresh folder:
+#   marrowgate-import GAME.GOG                 (the raw image)
+#   cp -r tree/DATA tree/FMV                   (the floor: copying the same files)
+#   7zz x cooked.iso DATA FMV                  (the best general peer, on the cooked ISO)
+# and the medians, their ratios and each tool's peak resident memory are printed.
+#   bench/benchmark.sh [RUNS]    (default 5)
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+runs="${1:-5}"
+bash "$root/scripts/setup.sh"
+bash "$root/scripts/build.sh" native >/dev/null
+importer="$root/build/native/cli/marrowgate-import"
+work="$root/build/bench"
+tree="$work/tree"
+
+make_disc() {
+    rm -rf "$work" && mkdir -p "$tree"/DATA/{MAPS,SOUND,GFX/TILES,TEXT} "$tree/FMV" "$tree/DATA.NOW"
+    RANDOM=1207
+    local folders=(DATA DATA/MAPS DATA/SOUND DATA/GFX DATA/GFX/TILES DATA/TEXT)
+    for i in $(seq 1 420); do
+        local folder="${folders[$((RANDOM % ${#folders[@]}))]}"
+        # Mostly small files, some large: 1 KB to 5 MB.
+        local size=$(( (RANDOM % 4 == 0) ? 1024 * (256 + RANDOM % 4864) : 1024 * (1 + RANDOM % 200) ))
+        head -c "$size" /dev/urandom > "$tree/$folder/F$i.DAT"
+    done
+    for i in $(seq 1 16); do
+        head -c $(( 1048576 * (5 + RANDOM % 26) )) /dev/urandom > "$tree/FMV/MOVIE$i.AVI"
+    done
+    for i in 1 2 3; do head -c 65536 /dev/urandom > "$tree/DATA.NOW/SAVE$i.DAT"; done
+    head -c 300000 /dev/urandom > "$tree/SETUP.EXE"
+    echo "[autorun]" > "$tree/AUTORUN.INF"
+    genisoimage -quiet -V MARROWGATE -o "$work/cooked.iso" "$tree" 2>/dev/null
+    "$root/build/native/make-raw-image" "$work/cooked.iso" "$work/GAME.GOG"
+}
+
+[ -f "$work/GAME.GOG" ] || make_disc
+echo "disc: $(du -sm "$tree/DATA" "$tree/FMV" | awk '{s+=$1} END {print s}') MB in DATA and FMV," \
+     "$(find "$tree/DATA" "$tree/FMV" -type f | wc -l) files; raw image $(( $(stat -c %s "$work/GAME.GOG") / 1048576 )) MB"
+cat "$work/GAME.GOG" "$work/cooked.iso" > /dev/null   # warm the page cache
+find "$tree" -type f -exec cat {} + > /dev/null
+
+# measure NAME COMMAND...: runs it $runs times in a fresh $work/out; keeps times and peak RSS
+declare -A median peak
+measure() {
+    local name="$1"; shift
+    local times=() rss=0
+    for _ in $(seq "$runs"); do
+        rm -rf "$work/out" && mkdir "$work/out" && sync
+        /usr/bin/time -f "%e %M" -o "$work/time" "$@" > /dev/null
+        read -r seconds kb < "$work/time"
+        times+=("$seconds")
+        (( kb > rss )) && rss=$kb
+    done
+    median[$name]=$(printf '%s\n' "${times[@]}" | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}')
+    peak[$name]=$rss
+}
+
+measure import "$importer" --quiet -C "$work/out" "$work/GAME.GOG"
+diff -r "$tree/DATA" "$work/out/DATA" > /dev/null && diff -r "$tree/FMV" "$work/out/FMV" > /dev/null \
+    || { echo "benchmark: marrowgate-import's output differs from the source tree"; exit 1; }
+measure cp cp -r "$tree/DATA" "$tree/FMV" "$work/out/"
+measure 7zip 7zz x -y -bd -o"$work/out" "$work/cooked.iso" DATA FMV
+rm -rf "$work/out"
+
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
+printf '\n%-30s %10s %10s %10s %12s\n' "median of $runs runs" seconds "x cp -r" "x 7-Zip" "peak RSS MiB"
+for name in import cp 7zip; do
+    label=$name
+    case $name in import) label="marrowgate-import (raw)";; cp) label="cp -r (floor)";; 7zip) label="7zz x (cooked ISO)";; esac
+    printf '%-30s %10s %10s %10s %12s\n' "$label" "${median[$name]}" "$(ratio "${median[$name]}" "${median[cp]}")" \
+        "$(ratio "${median[$name]}" "${median[7zip]}")" "$(awk -v k="${peak[$name]}" 'BEGIN { printf "%.1f", k / 1024 }')"
+done
+echo
+echo "targets: marrowgate-import within 1.5x of cp -r: $(awk -v r="$(ratio "${median[import]}" "${median[cp]}")" 'BEGIN { print (r <= 1.5 ? "met" : "MISSED") }');" \
+     "peak RSS under 16 MiB: $(( peak[import] < 16384 )) (1 = met)"
