@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <thread>
 
 namespace {
@@ -214,6 +215,22 @@ TEST(ExtractIsoTree, OutputThatCannotBeCreatedIsAFailure) {
     EXPECT_NE(observer.problems[1].where.find("FMV"), std::string::npos);
     EXPECT_EQ(ReadTree(out.path()), (Tree{{"DATA/", ""}, {"DATA/A", "a"}, {"DATA/TAKEN/", ""}, {"DATA/Z", "z"}, {"FMV", "x"}}));
 }
+
+#ifndef _WIN32
+// A full disk: the file opens but its data cannot be written (/dev/full answers ENOSPC).
+TEST(ExtractIsoTree, FullDiskIsAFailure) {
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    MemoryReader reader(BuildImage({File("full;1", std::string(100000, 'x'))}));
+    RecordingObserver observer;
+    ExtractOptions options;
+    options.outputRoot = "/dev";
+    options.observer = &observer;
+    EXPECT_EQ(ExtractIsoTree(reader, [](std::string path) { return path == ".\\full;1"; }, options), ExtractOutputFailed);
+    ASSERT_EQ(observer.problems.size(), 1u);
+    EXPECT_EQ(observer.problems[0].systemError, ENOSPC);
+    EXPECT_EQ(observer.problems[0].where, "/dev/full");
+}
+#endif
 
 TEST(ExtractImageFile, MissingOutputFolderIsAFailure) {
     ScratchDir dir;
