@@ -10,6 +10,8 @@ ctest --test-dir "$root/build/native" --output-on-failure -j"$(nproc)"
 
 echo "== Windows tests under Wine"
 source "$root/scripts/wine-env.sh"
-trap 'wineserver -k 2>/dev/null || true' EXIT
+source "$root/scripts/xvfb.sh"
+start_xvfb   # the jobs post to real windows
+trap 'wineserver -k 2>/dev/null || true; stop_xvfb' EXIT
 bash "$root/scripts/wine-prefix.sh"
 ctest --test-dir "$root/build/win" --output-on-failure
