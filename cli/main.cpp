@@ -13,6 +13,7 @@
 #include <cstring>
 #include <new>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -51,7 +52,9 @@ bool AcceptEverything(std::string) { return true; }
 
 int Run(const Options& options) {
     const ExtractFilter filter = options.all ? ExtractFilter(AcceptEverything) : ExtractFilter(GameFolderFilter);
-    if (!options.list) {
+    struct stat folder;
+    const bool folderThere = stat(options.directory.c_str(), &folder) == 0 && S_ISDIR(folder.st_mode);
+    if (!options.list && !folderThere) {  // the user's own folder may well be a symbolic link
         const int error = MakeDirectoryUtf8(options.directory);
         if (error != 0) {
             std::fprintf(stderr, "marrowgate-import: %s: cannot write: %s\n", Printable(options.directory).c_str(),

@@ -45,6 +45,11 @@ mkdir "$work/b"
 (cd "$work/b" && "$importer" "$work/GAME.GOG" && "$importer" --quiet "$work/GAME.GOG") || fail "import into the current folder"
 diff -r "$tree/DATA" "$work/b/DATA" >/dev/null || fail "import into the current folder: DATA differs"
 
+# The output folder may be a symbolic link of the user's.
+mkdir "$work/real" && ln -s "$work/real" "$work/link"
+expect 0 "output folder behind a link" -- "$importer" -C "$work/link" "$work/GAME.GOG"
+[ -f "$work/real/FMV/INTRO.AVI" ] || fail "output folder behind a link: nothing imported"
+
 # --list writes nothing and names every path
 expect 0 "list" -- "$importer" --list -C "$work/none" "$work/GAME.GOG"
 [ ! -e "$work/none" ] || fail "list: created the output folder"
