@@ -53,9 +53,12 @@ measure() {
     local times=() rss=0
     for _ in $(seq "$runs"); do
         rm -rf "$work/out" && mkdir "$work/out" && sync
-        /usr/bin/time -f "%e %M" -o "$work/time" "$@" > /dev/null
-        read -r seconds kb < "$work/time"
-        times+=("$seconds")
+        local start end
+        start=$(date +%s%N)
+        /usr/bin/time -f "%M" -o "$work/time" "$@" > /dev/null
+        end=$(date +%s%N)
+        read -r kb < "$work/time"
+        times+=("$(awk -v ns=$((end - start)) 'BEGIN { printf "%.3f", ns / 1e9 }')")
         (( kb > rss )) && rss=$kb
     done
     median[$name]=$(printf '%s\n' "${times[@]}" | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}')
