@@ -1,0 +1,46 @@
+// The importer dialog: one row per source (GOG, Steam, disc) with its state, one import
+// at a time, and a headline that says whether the level files are present.
+#pragma once
+
+#include "ControlsPicture.h"
+#include "CProgressWithText.h"
+#include "win/AfxDialog.h"
+
+class CMarrowgateImporterDlg : public CDialogEx {
+public:
+    explicit CMarrowgateImporterDlg(CWnd* parent = nullptr);
+
+protected:
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    void DoDataExchange(bool saveAndValidate) override;
+    BOOL OnInitDialog() override;
+
+private:
+    void AddAboutToSystemMenu();
+    void UpdateControls();
+    static void ShowSourceState(ImportState state, CProgressWithText& progress, CButton& install);
+
+    void OnSysCommand(UINT id, LPARAM lParam, bool& handled);
+    void OnPaint(bool& handled);
+    void OnInstallGog();
+    void OnInstallSteam();
+    void OnInstallDisc();
+    void StartImport(ImportState& row);
+    LRESULT OnImportSucceeded();
+    LRESULT OnImportFailed();
+
+    HICON m_hIcon;
+    ImportState m_gogState = NotFound;
+    ImportState m_steamState = NotFound;
+    ImportState m_discState = NotFound;
+    ImportState* m_currentState = nullptr;  // the row whose import was started last
+    CString m_headline;
+    CButton m_installGog;
+    CButton m_installSteam;
+    CButton m_installDisc;
+    CProgressWithText m_progressGog;
+    CProgressWithText m_progressSteam;
+    CProgressWithText m_progressDisc;
+    CButton m_done;
+    CString m_discRoot;
+};
