@@ -100,6 +100,17 @@ void CMarrowgateImporterDlg::UpdateControls() {
     }
     m_done.EnableWindow(picture.doneEnabled);
     UpdateData(FALSE);
+    KeepKeyboardFocus();
+}
+
+// Disabling the button that has the focus leaves no window with it, and keys then reach
+// the dialog as system keys: Esc would no longer cancel during an import. The focus goes
+// on to the next control that can take it (the headline, while every button is off).
+void CMarrowgateImporterDlg::KeepKeyboardFocus() {
+    HWND focus = GetFocus();
+    if (focus && IsWindowEnabled(focus)) return;
+    if (GetActiveWindow() != m_hWnd) return;
+    SendMessageW(m_hWnd, WM_NEXTDLGCTL, 0, FALSE);
 }
 
 void CMarrowgateImporterDlg::ShowSourceState(ImportState state, CProgressWithText& progress, CButton& install) {

@@ -18,6 +18,7 @@ protected:
 private:
     void AddAboutToSystemMenu();
     void UpdateControls();
+    void KeepKeyboardFocus();
     static void ShowSourceState(ImportState state, CProgressWithText& progress, CButton& install);
 
     void OnSysCommand(UINT id, LPARAM lParam, bool& handled);

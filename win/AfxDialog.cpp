@@ -1,6 +1,8 @@
 // Modal dialogs, data exchange and subclassed controls.
 #include "AfxDialog.h"
 
+#include <algorithm>
+
 INT_PTR CDialog::DoModal() {
     HWND owner = m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr;
     CWinApp* app = AfxGetApp();
@@ -39,9 +41,32 @@ void CDialog::DDX_Text(bool saveAndValidate, int id, CString& text) {
     text.resize(static_cast<size_t>(GetWindowTextW(item, &text[0], static_cast<int>(text.size()))));
 }
 
+// As the framework does for a dialog that is hidden at creation and placed at 0, 0:
+// centre it over its owner.
+void CDialog::CenterOverOwner() {
+    const LONG style = GetWindowLongW(m_hWnd, GWL_STYLE);
+    HWND owner = GetWindow(m_hWnd, GW_OWNER);
+    if ((style & WS_VISIBLE) || (style & (DS_ABSALIGN | DS_CENTER | DS_CENTERMOUSE)) || !owner) return;
+    RECT self, over;
+    GetWindowRect(m_hWnd, &self);
+    GetWindowRect(owner, &over);
+    const int width = self.right - self.left, height = self.bottom - self.top;
+    int x = (over.left + over.right - width) / 2, y = (over.top + over.bottom - height) / 2;
+    // Kept inside the work area of the owner's monitor, as the framework's CenterWindow does.
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (GetMonitorInfoW(MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST), &monitor)) {
+        const RECT& area = monitor.rcWork;
+        x = std::max<int>(area.left, std::min<int>(x, area.right - width));
+        y = std::max<int>(area.top, std::min<int>(y, area.bottom - height));
+    }
+    SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 bool CDialog::OnMessage(UINT message, WPARAM, LPARAM, LRESULT& result) {
     if (message == WM_INITDIALOG) {
         result = OnInitDialog();
+        CenterOverOwner();
         return true;
     }
     return false;  // the system's dialog procedure does the rest: IDOK, IDCANCEL, Esc, close box

@@ -30,6 +30,7 @@ protected:
     void DDX_Text(bool saveAndValidate, int id, CString& text);
 
 private:
+    void CenterOverOwner();
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
     UINT m_templateId;

@@ -1,0 +1,189 @@
+#!/usr/bin/env bash
+# End to end: the real MarrowgateImporter.exe under Wine on a virtual display, in a prefix
+# where the sources are real (GOG and Steam registry entries pointing at raw images built
+# from the demo disc, a CD-ROM drive D: holding the demo disc), driven by tests/e2e/driver.
+#   e2e.sh WINDOWS_BUILD_DIR [SCREENSHOT_DIR]
+# With SCREENSHOT_DIR, the window and the About box are saved there as importer.png and
+# about.png (README's pictures: tests/e2e/e2e.sh build/win docs).
+set -uo pipefail
+build="$(cd "$1" && pwd)"
+root="$(cd "$(dirname "$0")/../.." && pwd)"
+shots="${2:-$build/e2e-shots}"
+mkdir -p "$shots" && shots="$(cd "$shots" && pwd)"
+app="$build/MarrowgateImporter.exe" driver="$build/tests/e2e-driver.exe"
+export WINEPREFIX="$build/wine-e2e" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+work="$build/e2e"
+failures=0
+
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+step() { echo "-- $*"; }
+drive() { wine "$driver" "$@" 2>&1 | tr -d '\r'; return "${PIPESTATUS[0]}"; }
+
+source "$root/scripts/xvfb.sh"
+if [ -z "${MG_E2E_DISPLAY:-}" ]; then start_xvfb || exit 1; else export DISPLAY="$MG_E2E_DISPLAY"; fi
+trap 'wineserver -k 2>/dev/null; stop_xvfb' EXIT
+
+# --- the prefix: win64, fonts, no Z:, a virtual desktop (framed windows), D: a CD-ROM drive
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    mkdir -p "$WINEPREFIX"
+    (cd "$WINEPREFIX" && wineboot -i >/dev/null 2>&1 && wineserver -w)
+    cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null
+    (cd "$WINEPREFIX/drive_c" &&
+        wine reg add 'HKLM\Software\Wine\Drives' /v d: /t REG_SZ /d cdrom /f /reg:64 &&
+        wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default /f &&
+        wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ /d 1024x768 /f) >/dev/null 2>&1
+    wineserver -k; wineserver -w
+fi
+rm -f "$WINEPREFIX/dosdevices/z:"
+rm -rf "$work" && mkdir -p "$work"
+ln -sfn "$work" "$WINEPREFIX/dosdevices/w:"
+wineserver -p </dev/null >/dev/null 2>&1
+(cd "$WINEPREFIX/drive_c" && wine cmd /c exit 0 </dev/null >/dev/null 2>&1)
+
+# --- the sources: the demo disc as a folder, and as raw images for GOG and Steam
+cp -r "$root/demo/disc" "$work/disc"
+genisoimage -quiet -V MARROWGATE -o "$work/demo.iso" "$root/demo/disc" 2>/dev/null
+mkdir -p "$work/gog" "$work/Steam/steamapps/common/Marrowgate (I)" "$work/corrupt"
+(cd "$work" && wine "$build/make-raw-image.exe" 'W:\demo.iso' 'W:\gog\GAME.GOG')
+cp "$work/gog/GAME.GOG" "$work/Steam/steamapps/common/Marrowgate (I)/GAME.GOG"
+head -c 200000 /dev/zero > "$work/corrupt/GAME.GOG"
+
+reg() { (cd "$WINEPREFIX/drive_c" && wine reg "$@" >/dev/null 2>&1); }
+set_gog() { reg add 'HKLM\SOFTWARE\GOG.com\Games\1207663463' /v path /t REG_SZ /d "$1" /f; }   # as a 32-bit installer writes it
+clear_gog() { reg delete 'HKLM\SOFTWARE\GOG.com\Games\1207663463' /f; }
+set_steam() { reg add 'HKCU\Software\Valve\Steam' /v SteamPath /t REG_SZ /d "$1" /f; }
+clear_steam() { reg delete 'HKCU\Software\Valve\Steam' /v SteamPath /f; }
+disc_in() { ln -sfn "$work/disc" "$WINEPREFIX/dosdevices/d:"; }
+disc_out() { ln -sfn "$work/no-disc" "$WINEPREFIX/dosdevices/d:"; }
+
+# --- running the importer and looking at it
+start_app() {  # start_app RUN: a fresh working folder W:\RUN
+    mkdir -p "$work/$1"
+    (cd "$work/$1" && exec wine "$app") >/dev/null 2>&1 &
+    APP=$!
+    drive wait-window 20000 >/dev/null || fail "$1: the window did not appear"
+}
+state() { STATE="$(drive state)"; }
+value() { printf '%s\n' "$STATE" | sed -n "s/^$1=//p"; }
+expect() {  # expect WHAT key=value...
+    local what="$1"; shift
+    state
+    for pair in "$@"; do
+        [ "$(value "${pair%%=*}")" = "${pair#*=}" ] || fail "$what: ${pair%%=*} is '$(value "${pair%%=*}")', expected '${pair#*=}'"
+    done
+}
+wait_row() { drive wait-row "$@" 15000 >/dev/null || fail "row $1 never showed '$2'"; }
+finish_app() {  # finish_app HOW: Done or Escape; the process ends
+    if [ "$1" = Done ]; then drive click 1 >/dev/null; else escape_key; fi
+    if ! drive wait-gone 5000 >/dev/null; then
+        fail "the window did not close with $1"
+        kill "$APP" 2>/dev/null
+    fi
+    wait "$APP" 2>/dev/null
+}
+escape_key() {  # a click on an empty spot of the window makes it active; then the key
+    state
+    local r; r="$(value rect)"; IFS=, read -r l t rr b <<<"$r"
+    xdotool mousemove $(( l + 20 )) $(( b - 20 )) click 1 2>/dev/null
+    sleep 0.3
+    xdotool key Escape 2>/dev/null
+}
+shot() { import -window root "$1"; }
+crop() {  # crop SRC RECT DEST
+    IFS=, read -r l t r b <<<"$2"
+    convert "$1" -crop "$((r - l))x$((b - t))+$l+$t" +repage "$3"
+}
+same_tree() {  # same_tree WHAT EXPECTED ACTUAL
+    diff -r "$2" "$3" >/dev/null || fail "$1: $3 differs from $2"
+}
+files_only() {  # the disc job's copy: files lying directly in DATA and FMV
+    local out="$1"; mkdir -p "$out/DATA" "$out/FMV"
+    find "$work/disc/DATA" -maxdepth 1 -type f -exec cp {} "$out/DATA/" \;
+    find "$work/disc/FMV" -maxdepth 1 -type f -exec cp {} "$out/FMV/" \;
+}
+image_tree() { mkdir -p "$1" && cp -r "$work/disc/DATA" "$work/disc/FMV" "$1/"; }
+image_tree "$work/expected-image"
+files_only "$work/expected-disc"
+
+requires="Brindlecast requires the level files from the original game to run"
+present="Required files are now present"
+
+step "no source"
+clear_gog; clear_steam; disc_out
+start_app run-none
+expect "no source" "headline=$requires" "gog=Not found" "steam=Not found" "disc=Not found" \
+    install-gog=0 install-steam=0 install-disc=0 done=1
+finish_app Done
+[ -z "$(ls -A "$work/run-none")" ] || fail "no source: something was written"
+
+step "all three sources"
+set_gog 'W:\gog'; set_steam 'W:/Steam'; disc_in
+start_app run-all
+expect "all sources" "headline=$requires" "gog=Ready to import" "steam=Ready to import" "disc=Ready to import" \
+    install-gog=1 install-steam=1 install-disc=1 done=1
+sleep 1; shot "$work/all.png"; crop "$work/all.png" "$(value rect)" "$shots/importer.png"
+
+step "a completion notice when no import was started changes nothing"
+drive post 0x464 >/dev/null; drive post 0x465 >/dev/null; sleep 0.5
+expect "stray notices" "headline=$requires" "gog=Ready to import" "steam=Ready to import" "disc=Ready to import" done=1
+
+step "About through the system menu"
+about="$(drive about)" || fail "About did not open"
+for text in "Marrowgate Importer, Version 1.0" "OK"; do
+    grep -qF "about-text=$text" <<<"$about" || fail "About: no '$text'"
+done
+grep -q "importer-enabled=0" <<<"$about" || fail "About: the importer is not disabled while it runs"
+grep -q "owner-is-importer=1" <<<"$about" || fail "About: not owned by the importer"
+sleep 1; shot "$work/about.png"; crop "$work/about.png" "$(sed -n 's/^about-rect=//p' <<<"$about" | tr -d '\r')" "$shots/about.png"
+drive close-about >/dev/null || fail "About did not close with OK"
+
+step "GOG import: marquee while importing, then the files"
+drive click 1002 >/dev/null
+wait_row gog "Importing files"
+expect "GOG importing" "steam=Ready to import" "disc=Ready to import" install-gog=0 install-steam=0 install-disc=0 done=0
+bar="$(value rect-gog)"
+shot "$work/m1.png"; sleep 0.5; shot "$work/m2.png"
+crop "$work/m1.png" "$bar" "$work/bar1.png"; crop "$work/m2.png" "$bar" "$work/bar2.png"
+changed="$(compare -metric AE "$work/bar1.png" "$work/bar2.png" null: 2>&1 | cut -d' ' -f1)"
+[ "${changed%.*}" -gt 20 ] 2>/dev/null || fail "marquee: the bar did not move ($changed pixels changed)"
+dark="$(convert "$work/bar1.png" -colorspace gray -threshold 25% -negate -format '%[fx:round(mean*w*h)]' info:)"
+[ "$dark" -gt 40 ] || fail "marquee: no text over the bar ($dark dark pixels)"
+wait_row gog "Files imported"
+expect "GOG imported" "headline=$present" install-gog=1 install-steam=1 install-disc=1 done=1
+same_tree "GOG import" "$work/expected-image" "$work/run-all"
+
+step "Steam import over it, and the GOG row again"
+drive click 1004 >/dev/null; wait_row steam "Importing files"
+expect "Steam importing" "headline=$present" "gog=Files imported" done=0
+wait_row steam "Files imported"
+drive click 1002 >/dev/null; wait_row gog "Importing files"
+wait_row gog "Files imported"
+same_tree "imported again" "$work/expected-image" "$work/run-all"
+
+step "disc import after an image import fails: DATA exists"
+drive click 1006 >/dev/null; wait_row disc "Importing files"
+wait_row disc "Import failed"
+expect "disc after image" "headline=$present" "gog=Files imported" "steam=Files imported" install-disc=1 done=1
+same_tree "disc after image" "$work/expected-image" "$work/run-all"
+finish_app Done
+
+step "disc import"
+clear_gog; clear_steam
+start_app run-disc
+expect "disc only" "gog=Not found" "steam=Not found" "disc=Ready to import" install-gog=0 install-disc=1
+drive click 1006 >/dev/null; wait_row disc "Files imported"
+expect "disc imported" "headline=$present"
+same_tree "disc import" "$work/expected-disc" "$work/run-disc"
+finish_app Done
+
+step "a corrupt image fails; Escape during an import ends the program"
+set_gog 'W:\corrupt'; set_steam 'W:\Steam'; disc_out
+start_app run-corrupt
+drive click 1002 >/dev/null; wait_row gog "Import failed"
+expect "corrupt image" "headline=$requires" "steam=Ready to import" install-gog=1 done=1
+drive click 1004 >/dev/null; wait_row steam "Importing files"
+expect "Escape during an import" done=0
+finish_app Escape
+
+[ "$failures" -eq 0 ] && echo "end-to-end: all checks passed"
+exit "$failures"
