@@ -8,7 +8,7 @@ packages=(
     g++-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-tools
     wine wine32:i386 wine64 fonts-wine
     xvfb xdotool x11-apps imagemagick icoutils
-    genisoimage xorriso 7zip time
+    genisoimage xorriso 7zip time python3-pefile
 )
 
 sudo_if_needed() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }

@@ -139,8 +139,7 @@ void CMarrowgateImporterDlg::OnPaint(bool& handled) {
     const int cx = GetSystemMetrics(SM_CXICON), cy = GetSystemMetrics(SM_CYICON);
     RECT rect;
     GetClientRect(m_hWnd, &rect);
-    // Signed division, truncating toward zero: a width of 0 gives -15, not -16.
-    DrawIcon(dc, (rect.right - rect.left - cx + 1) / 2, (rect.bottom - rect.top - cy + 1) / 2, m_hIcon);
+    DrawIcon(dc, MinimisedIconOffset(rect.right - rect.left, cx), MinimisedIconOffset(rect.bottom - rect.top, cy), m_hIcon);
     EndPaint(m_hWnd, &paint);
 }
 

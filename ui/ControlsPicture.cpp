@@ -31,3 +31,5 @@ ControlsPicture DeriveControlsPicture(ImportState gog, ImportState steam, Import
     picture.doneEnabled = !busy;
     return picture;
 }
+
+int MinimisedIconOffset(int clientSize, int iconSize) { return (clientSize - iconSize + 1) / 2; }

@@ -28,5 +28,9 @@ struct ControlsPicture {
 // The row text of a state, e.g. "Ready to import".
 const wchar_t* ImportStateText(ImportState state);
 
+// Where a minimised window draws its icon along one axis: (client - icon + 1) / 2, with
+// division truncating toward zero (a client width of 0 and a 32-pixel icon give -15).
+int MinimisedIconOffset(int clientSize, int iconSize);
+
 // The complete picture of the controls for the GOG, Steam and disc states.
 ControlsPicture DeriveControlsPicture(ImportState gog, ImportState steam, ImportState disc);

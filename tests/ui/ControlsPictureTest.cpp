@@ -63,4 +63,11 @@ TEST(ControlsPicture, Examples) {
     EXPECT_STREQ(DeriveControlsPicture(ImportFailed, Imported, NotFound).headline, kPresent);  // another row stays imported
 }
 
+TEST(MinimisedIcon, CentredWithDivisionTowardZero) {
+    EXPECT_EQ(MinimisedIconOffset(36, 32), 2);
+    EXPECT_EQ(MinimisedIconOffset(32, 32), 0);
+    EXPECT_EQ(MinimisedIconOffset(0, 32), -15);  // not -16
+    EXPECT_EQ(MinimisedIconOffset(1, 32), -15);
+}
+
 }  // namespace
