@@ -1,12 +1,47 @@
 #!/usr/bin/env bash
-# Sets everything up, builds, and runs the importer's main job: marrowgate-import brings
-# DATA and FMV out of the demo disc image into build/demo-import.
+# Sets everything up, builds, and opens MarrowgateImporter.exe under Wine in a demo prefix
+# where the demo disc image is registered as the GOG edition and the demo disc sits in CD
+# drive D:, so every row can be tried. It runs on the host's display if there is one, else
+# on a virtual display (a screenshot is saved then). Imports land in build/demo-run/work.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 bash "$root/scripts/setup.sh"
-bash "$root/scripts/build.sh" native >/dev/null
-out="$root/build/demo-import"
-rm -rf "$out"
-"$root/build/native/cli/marrowgate-import" -C "$out" "$root/build/native/demo/GAME.GOG"
-echo "Imported into $out:"
-(cd "$out" && find . -mindepth 1 | sort)
+bash "$root/scripts/build.sh" >/dev/null
+
+demo="$root/build/demo-run"
+export WINEPREFIX="$root/build/wine-demo" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+source "$root/scripts/xvfb.sh"
+virtual=0
+if [ -z "${DISPLAY:-}" ]; then start_xvfb; virtual=1; fi
+trap 'wineserver -k 2>/dev/null || true; stop_xvfb' EXIT
+
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "Creating the demo Wine prefix (once)..."
+    mkdir -p "$WINEPREFIX"
+    (cd "$WINEPREFIX" && wineboot -i >/dev/null 2>&1 && wineserver -w)
+    cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+    (cd "$WINEPREFIX/drive_c" &&
+        wine reg add 'HKLM\Software\Wine\Drives' /v d: /t REG_SZ /d cdrom /f /reg:64 &&
+        wine reg add 'HKLM\SOFTWARE\GOG.com\Games\1207663463' /v path /t REG_SZ /d 'W:\gog' /f) >/dev/null 2>&1
+    wineserver -k; wineserver -w
+fi
+rm -f "$WINEPREFIX/dosdevices/z:"
+rm -rf "$demo/work" && mkdir -p "$demo/gog" "$demo/work"
+cp "$root/build/native/demo/GAME.GOG" "$demo/gog/GAME.GOG"
+ln -sfn "$demo" "$WINEPREFIX/dosdevices/w:"
+ln -sfn "$root/demo/disc" "$WINEPREFIX/dosdevices/d:"
+
+echo "Marrowgate Importer: GOG edition and CD found, Steam not installed. Imports go to $demo/work"
+(cd "$demo/work" && exec wine "$root/build/win/MarrowgateImporter.exe") &
+app=$!
+if [ "$virtual" = 1 ]; then
+    wine "$root/build/win/tests/e2e-driver.exe" wait-window 20000 >/dev/null 2>&1 || true
+    sleep 1
+    import -window root "$demo/screenshot.png"
+    echo "No display here: the importer runs on virtual display $DISPLAY; screenshot: $demo/screenshot.png"
+    if [ -t 0 ]; then read -rp "Press Enter to close it. " _; fi
+    wine "$root/build/win/tests/e2e-driver.exe" click 1 >/dev/null 2>&1 || true
+fi
+wait "$app" || true
+echo "Imported into $demo/work:"
+(cd "$demo/work" && find . -mindepth 1 | sort)
