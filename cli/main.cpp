@@ -1,5 +1,7 @@
 // marrowgate-import: imports the game's DATA and FMV folders from a raw-sector disc
 // image (GAME.GOG) with the same filter and results as the Windows program.
+#include "Detection.h"
+#include "DiscCopy.h"
 #include "Progress.h"
 
 #include "iso/FileSystem.h"
@@ -20,6 +22,8 @@ namespace {
 
 constexpr int kExitInternal = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitDiscUnreadable = 12;
+constexpr int kExitNoSource = 13;
 
 // Every extraction result has its own exit status: the result plus one (3 to 11).
 int ExitStatusOf(ExtractResult result) { return result == ExtractOk ? 0 : static_cast<int>(result) + 1; }
@@ -37,12 +41,22 @@ const char* const kExitStatusHelp =
     "  8   folder already walked (loop or shared folder)\n"
     "  9   folders nested too deeply\n"
     "  10  name not safe to create\n"
-    "  11  cannot write a folder or file (or the output folder)\n"
-    "From 6 on, every good file is still imported; nothing already written is removed.\n";
+    "  11  cannot write a folder or file (or the output folder; DATA or FMV exists for a disc)\n"
+    "  12  cannot read a folder or file of the disc\n"
+    "  13  no source of the game found\n"
+    "From 6 on, every good file is still imported; nothing already written is removed.\n"
+    "\n"
+    "Without IMAGE, the game is looked for in Steam's folders (~/.steam/steam, ~/.steam/root,\n"
+    "~/.local/share/Steam, $XDG_DATA_HOME/Steam, Flatpak, snap, ~/Library/Application Support/Steam)\n"
+    "and every library they list, and on mounted media (/media/$USER/*, /run/media/$USER/*,\n"
+    "/media/*, /mnt/*, /Volumes/*) whose root holds DATA/CRED1.PCX.\n";
 
 struct Options {
     std::string image;
     std::string directory = ".";
+    std::string from;  // "steam" or "disc"
+    std::string disc;  // a disc mounted there
+    bool detect = false;
     bool all = false;
     bool list = false;
     bool quiet = false;
@@ -50,18 +64,30 @@ struct Options {
 
 bool AcceptEverything(std::string) { return true; }
 
-int Run(const Options& options) {
-    const ExtractFilter filter = options.all ? ExtractFilter(AcceptEverything) : ExtractFilter(GameFolderFilter);
+// Creates the output folder if it is missing; false (with the line said) when it cannot.
+bool PrepareOutputFolder(const std::string& directory) {
     struct stat folder;
-    const bool folderThere = stat(options.directory.c_str(), &folder) == 0 && S_ISDIR(folder.st_mode);
-    if (!options.list && !folderThere) {  // the user's own folder may well be a symbolic link
-        const int error = MakeDirectoryUtf8(options.directory);
-        if (error != 0) {
-            std::fprintf(stderr, "marrowgate-import: %s: cannot write: %s\n", Printable(options.directory).c_str(),
-                         std::strerror(error));
-            return ExitStatusOf(ExtractOutputFailed);
-        }
+    if (stat(directory.c_str(), &folder) == 0 && S_ISDIR(folder.st_mode)) return true;  // may be a link of the user's
+    const int error = MakeDirectoryUtf8(directory);
+    if (error == 0) return true;
+    std::fprintf(stderr, "marrowgate-import: %s: cannot write: %s\n", Printable(directory).c_str(), std::strerror(error));
+    return false;
+}
+
+int ImportDisc(const Options& options, const std::string& mount) {
+    if (!PrepareOutputFolder(options.directory)) return ExitStatusOf(ExtractOutputFailed);
+    switch (CopyDiscFolders(mount, options.directory)) {
+    case DiscCopyResult::Ok: return 0;
+    case DiscCopyResult::SourceUnreadable: return kExitDiscUnreadable;
+    case DiscCopyResult::UnsafeName: return ExitStatusOf(ExtractUnsafeName);
+    case DiscCopyResult::OutputFailed: return ExitStatusOf(ExtractOutputFailed);
     }
+    return kExitInternal;
+}
+
+int ImportImage(const Options& options) {
+    const ExtractFilter filter = options.all ? ExtractFilter(AcceptEverything) : ExtractFilter(GameFolderFilter);
+    if (!options.list && !PrepareOutputFolder(options.directory)) return ExitStatusOf(ExtractOutputFailed);
     const bool showProgress = !options.quiet && !options.list && isatty(STDERR_FILENO);
 
     // On a terminal, a listing pass first gives the totals for the progress line.
@@ -88,6 +114,50 @@ int Run(const Options& options) {
     return ExitStatusOf(result);
 }
 
+// No image given: look for the game as the Windows program does (GOG has no registry
+// here; its image is given by path), say what was found, and import from the first or
+// the chosen source.
+int DetectAndImport(Options options) {
+    const DetectionPlaces places = PlacesFromEnvironment();
+    const std::string steam = FindSteamImage(places);
+    const std::string disc = FindDiscMount(places);
+    if (options.detect || !options.quiet) {
+        if (!steam.empty()) std::printf("Steam: %s\n", Printable(steam).c_str());
+        if (!disc.empty()) std::printf("Disc: %s\n", Printable(disc).c_str());
+        std::fflush(stdout);
+    }
+    if (steam.empty() && disc.empty()) {
+        std::fprintf(stderr, "marrowgate-import: no source of the game found in Steam's folders and libraries or on "
+                             "mounted media; give the image's path (GAME.GOG), or --disc DIR\n");
+        return kExitNoSource;
+    }
+    if (options.detect) return 0;
+    const bool useDisc = options.from == "disc" || (options.from.empty() && steam.empty());
+    if (useDisc && disc.empty()) {
+        std::fprintf(stderr, "marrowgate-import: no game disc found on mounted media\n");
+        return kExitNoSource;
+    }
+    if (!useDisc && steam.empty()) {
+        std::fprintf(stderr, "marrowgate-import: the Steam edition was not found\n");
+        return kExitNoSource;
+    }
+    if (useDisc) {
+        if (options.list || options.all) {
+            std::fprintf(stderr, "marrowgate-import: --list and --all read images, not discs\n");
+            return kExitUsage;
+        }
+        return ImportDisc(options, disc);
+    }
+    options.image = steam;
+    return ImportImage(options);
+}
+
+int Run(const Options& options) {
+    if (!options.disc.empty()) return ImportDisc(options, options.disc);
+    if (!options.image.empty()) return ImportImage(options);
+    return DetectAndImport(options);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -95,11 +165,18 @@ int main(int argc, char** argv) {
                  "of the GOG or Steam edition into the current folder.",
                  "marrowgate-import"};
     Options options;
-    app.add_option("IMAGE", options.image, "the raw-sector image, e.g. GAME.GOG")->required();
+    auto* image = app.add_option("IMAGE", options.image, "the raw-sector image, e.g. GAME.GOG; without it, the game is looked for");
     app.add_option("-C,--directory", options.directory, "write under DIR instead of the current folder")
         ->type_name("DIR");
-    app.add_flag("--all", options.all, "extract the whole file system, not only DATA and FMV");
-    app.add_flag("--list", options.list, "print the paths that would be written, one a line; write nothing");
+    auto* disc = app.add_option("--disc", options.disc, "import from a game disc mounted at DIR")->type_name("DIR");
+    auto* from = app.add_option("--from", options.from, "of the sources found, import from this one")
+                     ->check(CLI::IsMember({"steam", "disc"}));
+    auto* detect = app.add_flag("--detect", options.detect, "only print the sources found, one a line");
+    disc->excludes(image)->excludes(from)->excludes(detect);
+    image->excludes(from)->excludes(detect);
+    auto* all = app.add_flag("--all", options.all, "extract the whole file system, not only DATA and FMV");
+    auto* list = app.add_flag("--list", options.list, "print the paths that would be written, one a line; write nothing");
+    disc->excludes(list)->excludes(all);
     app.add_flag("-q,--quiet", options.quiet, "show nothing but errors");
     app.set_version_flag("--version", "marrowgate-import " MG_VERSION);
     app.footer(kExitStatusHelp);

@@ -28,8 +28,8 @@ contains "$work/out" "Exit status:" "help"
 contains "$work/out" "11  cannot write" "help"
 expect 0 "version" -- "$importer" --version
 contains "$work/out" "marrowgate-import 1.0.0.1" "version"
-expect 2 "no image" -- "$importer"
-contains "$work/err" "marrowgate-import:" "no image"
+expect 2 "two images" -- "$importer" "$work/GAME.GOG" "$work/GAME.GOG"
+contains "$work/err" "marrowgate-import:" "two images"
 expect 2 "unknown option" -- "$importer" --bogus "$work/GAME.GOG"
 
 # A complete import, off a terminal: silent, DATA and FMV byte for byte, nothing else.

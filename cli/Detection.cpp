@@ -1,0 +1,141 @@
+// Detection on POSIX systems: fixed Steam places, Steam's library lists, mounted media.
+#include "Detection.h"
+
+#include "sources/SteamLibraries.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const char kGameImage[] = "/steamapps/common/Marrowgate (I)/GAME.GOG";
+const char* const kLibraryLists[] = {"/steamapps/libraryfolders.vdf", "/config/libraryfolders.vdf"};
+
+std::string Environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+bool IsFile(const std::string& path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool IsFolder(const std::string& path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::string ReadSmallFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    if (in) text << in.rdbuf();
+    return text.str().substr(0, 1 << 20);
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// The folders inside `folder`, sorted, as paths.
+std::vector<std::string> Subfolders(const std::string& folder) {
+    std::vector<std::string> found;
+    if (DIR* dir = opendir(folder.c_str())) {
+        while (dirent* entry = readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name != "." && name != ".." && IsFolder(folder + "/" + name)) found.push_back(folder + "/" + name);
+        }
+        closedir(dir);
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+}  // namespace
+
+DetectionPlaces PlacesFromEnvironment() {
+    DetectionPlaces places;
+    places.home = Environment("MARROWGATE_HOME");
+    if (places.home.empty()) places.home = Environment("HOME");
+    places.xdgDataHome = Environment("XDG_DATA_HOME");
+    places.user = Environment("USER");
+    places.mediaRoot = Environment("MARROWGATE_MEDIA_ROOT");
+    return places;
+}
+
+std::vector<std::string> SteamFolders(const DetectionPlaces& places) {
+    std::vector<std::string> folders;
+    if (!places.home.empty()) {
+        const std::string& h = places.home;
+        folders = {h + "/.steam/steam", h + "/.steam/root", h + "/.local/share/Steam"};
+        if (!places.xdgDataHome.empty()) folders.push_back(places.xdgDataHome + "/Steam");
+        folders.push_back(h + "/.var/app/com.valvesoftware.Steam/.local/share/Steam");  // Flatpak
+        folders.push_back(h + "/.var/app/com.valvesoftware.Steam/data/Steam");
+        folders.push_back(h + "/snap/steam/common/.local/share/Steam");                 // snap
+        folders.push_back(h + "/Library/Application Support/Steam");                    // macOS
+    }
+    return folders;
+}
+
+std::string FindSteamImage(const DetectionPlaces& places) {
+    const std::vector<std::string> folders = SteamFolders(places);
+    for (const std::string& folder : folders) {
+        if (IsFile(folder + kGameImage)) return folder + kGameImage;
+    }
+    std::set<std::string> seen;  // ~/.steam/steam usually leads to ~/.local/share/Steam
+    for (const std::string& folder : folders) {
+        char* real = realpath(folder.c_str(), nullptr);
+        if (!real) continue;
+        const bool fresh = seen.insert(real).second;
+        std::free(real);
+        if (!fresh) continue;
+        for (const char* list : kLibraryLists) {
+            for (std::string library : ParseSteamLibraryFolders(ReadSmallFile(folder + list))) {
+                while (library.size() > 1 && library.back() == '/') library.pop_back();
+                if (IsFile(library + kGameImage)) return library + kGameImage;
+            }
+        }
+    }
+    return {};
+}
+
+std::string FindEntryIgnoringCase(const std::string& folder, const std::string& name) {
+    std::string found;
+    if (DIR* dir = opendir(folder.c_str())) {
+        const std::string wanted = Lower(name);
+        while (dirent* entry = readdir(dir)) {
+            if (Lower(entry->d_name) == wanted) {
+                found = folder + "/" + entry->d_name;
+                break;
+            }
+        }
+        closedir(dir);
+    }
+    return found;
+}
+
+std::string FindDiscMount(const DetectionPlaces& places) {
+    const std::string& root = places.mediaRoot;
+    std::vector<std::string> parents;
+    if (!places.user.empty()) {
+        parents.push_back(root + "/media/" + places.user);
+        parents.push_back(root + "/run/media/" + places.user);
+    }
+    parents.insert(parents.end(), {root + "/media", root + "/mnt", root + "/Volumes"});
+    for (const std::string& parent : parents) {
+        for (const std::string& mount : Subfolders(parent)) {
+            const std::string data = FindEntryIgnoringCase(mount, "DATA");
+            if (!data.empty() && IsFolder(data) && IsFile(FindEntryIgnoringCase(data, "CRED1.PCX"))) return mount;
+        }
+    }
+    return {};
+}

@@ -1,0 +1,114 @@
+// CopyDiscFolders: opendir, then mkdir (failing when the folder exists), then plain
+// read/write copies of the regular files; nothing is removed after a failure.
+#include "DiscCopy.h"
+
+#include "Detection.h"
+#include "Progress.h"
+#include "iso/FileSystem.h"
+#include "iso/OutputName.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+class CopyRun {
+public:
+    DiscCopyResult result = DiscCopyResult::Ok;
+
+    void Fail(DiscCopyResult cause, const std::string& path, const char* what, int error) {
+        if (result == DiscCopyResult::Ok) result = cause;
+        std::fprintf(stderr, "marrowgate-import: %s: %s%s%s\n", Printable(path).c_str(), what, error ? ": " : "",
+                     error ? std::strerror(error) : "");
+    }
+
+    // Copies one file; on failure reports the side that failed.
+    void CopyFile(const std::string& source, const std::string& destination) {
+        const int in = open(source.c_str(), O_RDONLY | O_CLOEXEC);
+        if (in < 0) return Fail(DiscCopyResult::SourceUnreadable, source, "cannot read", errno);
+        const int out = open(destination.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (out < 0) {
+            const int error = errno;
+            close(in);
+            return Fail(DiscCopyResult::OutputFailed, destination, "cannot write", error);
+        }
+        std::vector<char> buffer(1 << 20);
+        for (;;) {
+            const ssize_t got = read(in, buffer.data(), buffer.size());
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0) {
+                Fail(DiscCopyResult::SourceUnreadable, source, "cannot read", errno);
+                break;
+            }
+            if (got == 0) break;
+            if (!WriteAll(out, buffer.data(), static_cast<size_t>(got))) {
+                Fail(DiscCopyResult::OutputFailed, destination, "cannot write", errno);
+                break;
+            }
+        }
+        close(in);
+        if (close(out) != 0) Fail(DiscCopyResult::OutputFailed, destination, "cannot write", errno);
+    }
+
+    bool CopyFolder(const std::string& mount, const char* name, const std::string& outputRoot) {
+        const std::string found = FindEntryIgnoringCase(mount, name);
+        const std::string source = found.empty() ? mount + "/" + name : found;
+        DIR* dir = opendir(source.c_str());
+        if (!dir) {
+            Fail(DiscCopyResult::SourceUnreadable, source, "cannot read", errno);
+            return false;
+        }
+        const std::string destination = outputRoot + "/" + name;
+        if (mkdir(destination.c_str(), 0777) != 0) {
+            Fail(DiscCopyResult::OutputFailed, destination, "cannot write", errno);
+            closedir(dir);
+            return false;
+        }
+        std::vector<std::string> names;
+        errno = 0;
+        while (dirent* entry = readdir(dir)) names.push_back(entry->d_name);
+        if (errno != 0) Fail(DiscCopyResult::SourceUnreadable, source, "cannot read", errno);
+        closedir(dir);
+        std::sort(names.begin(), names.end());
+        const DiscCopyResult before = result;
+        for (const std::string& file : names) {
+            struct stat info;
+            if (file == "." || file == ".." || stat((source + "/" + file).c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+                continue;  // only the files lying directly in the folder
+            if (!IsSafeName(file)) {
+                Fail(DiscCopyResult::UnsafeName, source + "/" + file, "name not safe to create", 0);
+                continue;
+            }
+            CopyFile(source + "/" + file, destination + "/" + file);
+        }
+        return result == before;
+    }
+
+private:
+    static bool WriteAll(int fd, const char* data, size_t size) {
+        while (size > 0) {
+            const ssize_t written = write(fd, data, size);
+            if (written < 0 && errno == EINTR) continue;
+            if (written <= 0) return false;
+            data += written;
+            size -= static_cast<size_t>(written);
+        }
+        return true;
+    }
+};
+
+}  // namespace
+
+DiscCopyResult CopyDiscFolders(const std::string& mount, const std::string& outputRoot) {
+    CopyRun run;
+    if (run.CopyFolder(mount, "DATA", outputRoot)) run.CopyFolder(mount, "FMV", outputRoot);
+    return run.result;
+}

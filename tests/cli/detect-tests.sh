@@ -1,0 +1,104 @@
+#!/usr/bin/env bash
+# marrowgate-import finding the game by itself: fake homes (Steam folders with library
+# lists of both formats, a library elsewhere, Flatpak) and fake media in a scratch folder,
+# reached through MARROWGATE_HOME and MARROWGATE_MEDIA_ROOT; and --disc with the disc job's rules.
+set -uo pipefail
+importer="$1" make_raw="$2" testdata="$3"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+run() {  # run STATUS WHAT HOME -- args...: the importer with that home and the fake media
+    local want="$1" what="$2" home="$3"; shift 4
+    MARROWGATE_HOME="$home" MARROWGATE_MEDIA_ROOT="$work/root" USER=tester XDG_DATA_HOME= \
+        "$importer" "$@" >"$work/out" 2>"$work/err"
+    local got=$?
+    [ "$got" -eq "$want" ] || fail "$what: exit status $got, expected $want; stderr: $(cat "$work/err")"
+}
+output_is() { [ "$(cat "$work/out")" = "$1" ] || fail "$2: printed '$(cat "$work/out")', expected '$1'"; }
+contains() { grep -qF -- "$2" "$1" || fail "$3: '$2' not in $(cat "$1")"; }
+
+tree="$testdata/tree"
+image="$work/GAME.GOG"
+"$make_raw" "$testdata/genisoimage.iso" "$image" || fail "make-raw-image"
+game="steamapps/common/Marrowgate (I)/GAME.GOG"
+place_game() { mkdir -p "$(dirname "$1/$game")" && cp "$image" "$1/$game"; }
+mkdir -p "$work/root"
+
+# Nothing anywhere
+mkdir -p "$work/empty-home"
+run 13 "nothing found" "$work/empty-home" -- --detect
+contains "$work/err" "no source of the game found" "nothing found"
+
+# Current-format list in ~/.local/share/Steam (reached twice, through ~/.steam/steam too)
+# naming a library on another path
+h1="$work/home1"
+mkdir -p "$h1/.local/share/Steam/steamapps" "$h1/.steam"
+ln -s "$h1/.local/share/Steam" "$h1/.steam/steam"
+place_game "$work/Library Two"
+printf '"libraryfolders"\n{\n\t"0"\n\t{\n\t\t"path"\t\t"%s"\n\t\t"apps"\n\t\t{\n\t\t}\n\t}\n\t"1"\n\t{\n\t\t"path"\t\t"%s"\n\t}\n}\n' \
+    "$h1/.local/share/Steam" "$work/Library Two" > "$h1/.local/share/Steam/steamapps/libraryfolders.vdf"
+run 0 "current-format library" "$h1" -- --detect
+output_is "Steam: $work/Library Two/$game" "current-format library"
+
+# Old-format list in ~/.steam/steam/steamapps
+h2="$work/home2"
+mkdir -p "$h2/.steam/steam/steamapps"
+place_game "$work/lib3"
+printf '"LibraryFolders"\n{\n\t"TimeNextStatsReport"\t\t"1625097600"\n\t"1"\t\t"%s"\n}\n' "$work/lib3" \
+    > "$h2/.steam/steam/steamapps/libraryfolders.vdf"
+run 0 "old-format library" "$h2" -- --detect
+output_is "Steam: $work/lib3/$game" "old-format library"
+
+# Flatpak: the game in Steam's own folder
+h3="$work/home3"
+place_game "$h3/.var/app/com.valvesoftware.Steam/.local/share/Steam"
+run 0 "Flatpak" "$h3" -- --detect
+output_is "Steam: $h3/.var/app/com.valvesoftware.Steam/.local/share/Steam/$game" "Flatpak"
+
+# A disc on mounted media, its names in lower case as an ISO 9660 mount shows them; a
+# stick without the game beside it.
+disc="$work/root/media/tester/MARROWGATE"
+mkdir -p "$disc" "$work/root/media/tester/AAA-STICK/data" "$work/root/mnt/empty"
+cp -r "$tree/DATA" "$disc/data" && cp -r "$tree/FMV" "$disc/fmv"
+mv "$disc/data/CRED1.PCX" "$disc/data/cred1.pcx"
+run 0 "Steam and disc" "$h2" -- --detect
+output_is "$(printf 'Steam: %s\nDisc: %s' "$work/lib3/$game" "$disc")" "Steam and disc, in order"
+run 0 "disc only" "$work/empty-home" -- --detect
+output_is "Disc: $disc" "disc only"
+
+# Importing: from the first source, then from the chosen one
+run 0 "import from Steam" "$h2" -- --quiet -C "$work/out-steam"
+diff -r "$tree/DATA" "$work/out-steam/DATA" >/dev/null || fail "import from Steam: DATA differs"
+diff -r "$tree/FMV" "$work/out-steam/FMV" >/dev/null || fail "import from Steam: FMV differs"
+run 0 "import from the disc" "$h2" -- --from disc -C "$work/out-disc"
+contains "$work/out" "Disc: $disc" "import from the disc"
+expected="$(cd "$disc" && { find data -maxdepth 1 -type f | sed 's|^data/|DATA/|'; find fmv -maxdepth 1 -type f | sed 's|^fmv/|FMV/|'; } | sort)"
+actual="$(cd "$work/out-disc" && find DATA FMV -type f | sort)"
+[ "$expected" = "$actual" ] || fail "import from the disc: files differ: $actual"
+cmp -s "$disc/data/cred1.pcx" "$work/out-disc/DATA/cred1.pcx" || fail "import from the disc: content differs"
+[ ! -e "$work/out-disc/DATA/MAPS" ] || fail "import from the disc: a subfolder was copied"
+run 13 "--from steam without Steam" "$work/empty-home" -- --from steam -C "$work/none"
+[ ! -e "$work/none" ] || fail "--from steam without Steam: wrote something"
+
+# --disc: the disc job's rules
+mkdir -p "$work/out-exists/DATA"
+run 11 "disc: DATA exists" "$work/empty-home" -- --disc "$disc" -C "$work/out-exists"
+contains "$work/err" "$work/out-exists/DATA: cannot write: File exists" "disc: DATA exists"
+[ -z "$(ls "$work/out-exists/DATA")" ] && [ ! -e "$work/out-exists/FMV" ] || fail "disc: DATA exists: something was copied"
+half="$work/half-disc"; mkdir -p "$half/DATA"; echo c > "$half/DATA/CRED1.PCX"
+run 12 "disc: FMV unreadable" "$work/empty-home" -- --disc "$half" -C "$work/out-half"
+contains "$work/err" "$half/FMV: cannot read: No such file or directory" "disc: FMV unreadable"
+[ -f "$work/out-half/DATA/CRED1.PCX" ] && [ ! -e "$work/out-half/FMV" ] || fail "disc: FMV unreadable: DATA not copied, or FMV made"
+bad="$work/bad-disc"; mkdir -p "$bad/DATA" "$bad/FMV"; echo c > "$bad/DATA/CRED1.PCX"
+ln -s /proc/self/mem "$bad/DATA/DAMAGED.BIN"  # opens, then fails to read, like a scratched sector
+run 12 "disc: a file that cannot be read" "$work/empty-home" -- --disc "$bad" -C "$work/out-bad"
+contains "$work/err" "$bad/DATA/DAMAGED.BIN: cannot read: Input/output error" "disc: a file that cannot be read"
+[ -f "$work/out-bad/DATA/CRED1.PCX" ] || fail "disc: a file that cannot be read: the good file is missing"
+
+# Usage
+run 2 "image and --from" "$h2" -- "$image" --from steam
+run 2 "--disc and --list" "$h2" -- --disc "$disc" --list
+
+[ "$failures" -eq 0 ] && echo "all detection checks passed"
+exit "$failures"
