@@ -141,6 +141,10 @@ int DetectAndImport(Options options) {
         std::fprintf(stderr, "marrowgate-import: the Steam edition was not found\n");
         return kExitNoSource;
     }
+    if (!options.quiet) {
+        std::printf("Importing from %s.\n", useDisc ? "the disc" : "Steam");
+        std::fflush(stdout);
+    }
     if (useDisc) {
         if (options.list || options.all) {
             std::fprintf(stderr, "marrowgate-import: --list and --all read images, not discs\n");

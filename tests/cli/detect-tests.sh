@@ -73,6 +73,7 @@ diff -r "$tree/DATA" "$work/out-steam/DATA" >/dev/null || fail "import from Stea
 diff -r "$tree/FMV" "$work/out-steam/FMV" >/dev/null || fail "import from Steam: FMV differs"
 run 0 "import from the disc" "$h2" -- --from disc -C "$work/out-disc"
 contains "$work/out" "Disc: $disc" "import from the disc"
+contains "$work/out" "Importing from the disc." "import from the disc"
 expected="$(cd "$disc" && { find data -maxdepth 1 -type f | sed 's|^data/|DATA/|'; find fmv -maxdepth 1 -type f | sed 's|^fmv/|FMV/|'; } | sort)"
 actual="$(cd "$work/out-disc" && find DATA FMV -type f | sort)"
 [ "$expected" = "$actual" ] || fail "import from the disc: files differ: $actual"
