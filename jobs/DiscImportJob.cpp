@@ -12,8 +12,6 @@ struct DiscImportArgs {
     CString discRoot;  // the job's own copy: the dialog may be gone before FMV's turn
 };
 
-void FreeArgs(LPVOID args) { delete static_cast<DiscImportArgs*>(args); }
-
 bool IsDotEntry(const wchar_t* name) { return lstrcmpW(name, L".") == 0 || lstrcmpW(name, L"..") == 0; }
 
 }  // namespace
@@ -41,14 +39,11 @@ bool CopyFolder(const CString& source, const CString& destination) {
 }
 
 void StartDiscImport(const CString& discRoot) {
-    DiscImportArgs* args = nullptr;
     try {
-        args = new DiscImportArgs{discRoot};
+        StartJob(ImportDiscThread, DiscImportArgs{discRoot});
     } catch (...) {
-        PostJobFailureNow();
-        return;
+        PostJobFailureNow();  // not even the argument could be made
     }
-    StartJobThread(ImportDiscThread, args, FreeArgs);
 }
 
 UINT ImportDiscThread(LPVOID param) {

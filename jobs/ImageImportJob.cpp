@@ -21,19 +21,17 @@ std::string ToUtf8(const CString& text) {
     return utf8;
 }
 
-void FreeArgs(LPVOID args) { delete static_cast<ImageImportArgs*>(args); }
-
 }  // namespace
 
 void StartImageImport(const CString& imagePath) {
-    ImageImportArgs* args = nullptr;
+    std::string utf8;
     try {
-        args = new ImageImportArgs{ToUtf8(imagePath)};
+        utf8 = ToUtf8(imagePath);
     } catch (...) {
         PostJobFailureNow();
         return;
     }
-    StartJobThread(ImportImageThread, args, FreeArgs);
+    StartJob(ImportImageThread, ImageImportArgs{utf8});
 }
 
 UINT ImportImageThread(LPVOID param) {

@@ -19,6 +19,20 @@ void PostJobFailureNow();
 // runs and the failure notice is posted from this thread, so the dialog still hears of it.
 void StartJobThread(AFX_THREADPROC proc, LPVOID args, void (*freeArgs)(LPVOID));
 
+// Starts `proc` on a worker with its own heap copy of `args`, which the worker frees.
+// When even that copy cannot be made, the failure notice is posted at once.
+template <typename Args>
+void StartJob(AFX_THREADPROC proc, const Args& args) {
+    Args* copy = nullptr;
+    try {
+        copy = new Args(args);
+    } catch (...) {
+        PostJobFailureNow();
+        return;
+    }
+    StartJobThread(proc, copy, [](LPVOID p) { delete static_cast<Args*>(p); });
+}
+
 // Tests replace the thread starter to see a start that fails; returns the one before.
 using JobThreadStarter = CWinThread* (*)(AFX_THREADPROC proc, LPVOID args);
 JobThreadStarter SetJobThreadStarterForTesting(JobThreadStarter starter);
