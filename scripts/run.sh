@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets everything up, builds, and opens MarrowgateImporter.exe under Wine in a demo prefix
-# where the demo disc image is registered as the GOG edition and the demo disc sits in CD
-# drive D:, so every row can be tried. It runs on the host's display if there is one, else
+# where the demo disc image is registered as the GOG edition (and, as a copy, as the Steam
+# edition) and the demo disc sits in CD drive D:, so every row can be tried. It runs on the host's display if there is one, else
 # on a virtual display (a screenshot is saved then). Imports land in build/demo-run/work.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -21,17 +21,22 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     (cd "$WINEPREFIX" && wineboot -i >/dev/null 2>&1 && wineserver -w)
     cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
     (cd "$WINEPREFIX/drive_c" &&
-        wine reg add 'HKLM\Software\Wine\Drives' /v d: /t REG_SZ /d cdrom /f /reg:64 &&
-        wine reg add 'HKLM\SOFTWARE\GOG.com\Games\1207663463' /v path /t REG_SZ /d 'W:\gog' /f) >/dev/null 2>&1
-    wineserver -k; wineserver -w
+        wine reg add 'HKLM\Software\Wine\Drives' /v d: /t REG_SZ /d cdrom /f /reg:64) >/dev/null 2>&1
+    wineserver -k; wineserver -w  # drive types are read when Wine starts
 fi
+# The store editions' entries, as their installers leave them.
+(cd "$WINEPREFIX/drive_c" &&
+    wine reg add 'HKLM\SOFTWARE\GOG.com\Games\1207663463' /v path /t REG_SZ /d 'W:\gog' /f &&
+    wine reg add 'HKCU\Software\Valve\Steam' /v SteamPath /t REG_SZ /d 'W:/Steam' /f) >/dev/null 2>&1
 rm -f "$WINEPREFIX/dosdevices/z:"
-rm -rf "$demo/work" && mkdir -p "$demo/gog" "$demo/work"
+steam="$demo/Steam/steamapps/common/Marrowgate (I)"
+rm -rf "$demo/work" && mkdir -p "$demo/gog" "$steam" "$demo/work"
 cp "$root/build/native/demo/GAME.GOG" "$demo/gog/GAME.GOG"
+cp "$root/build/native/demo/GAME.GOG" "$steam/GAME.GOG"
 ln -sfn "$demo" "$WINEPREFIX/dosdevices/w:"
 ln -sfn "$root/demo/disc" "$WINEPREFIX/dosdevices/d:"
 
-echo "Marrowgate Importer: GOG edition and CD found, Steam not installed. Imports go to $demo/work"
+echo "Marrowgate Importer on the demo sources (GOG, Steam, CD in D:). Imports go to $demo/work"
 (cd "$demo/work" && exec wine "$root/build/win/MarrowgateImporter.exe") &
 app=$!
 if [ "$virtual" = 1 ]; then
