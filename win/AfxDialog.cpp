@@ -81,6 +81,9 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, L
     }
     if (!self) return FALSE;
     if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) && HIWORD(wParam) == BN_CLICKED) {
+        // Enter presses the default button only while it is enabled.
+        HWND button = self->GetDlgItem(LOWORD(wParam));
+        if (LOWORD(wParam) == IDOK && button && !IsWindowEnabled(button)) return TRUE;
         // OnOK and OnCancel as the framework keeps them: end the dialog with that id.
         LRESULT unused = 0;
         if (!self->OnMessage(message, wParam, lParam, unused)) self->EndDialog(LOWORD(wParam));

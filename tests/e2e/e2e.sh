@@ -2,6 +2,7 @@
 # End to end: the real MarrowgateImporter.exe under Wine on a virtual display, in a prefix
 # where the sources are real (GOG and Steam registry entries pointing at raw images built
 # from the demo disc, a CD-ROM drive D: holding the demo disc), driven by tests/e2e/driver.
+# The window is closed with Done, with Enter, and with Esc during an import.
 #   e2e.sh WINDOWS_BUILD_DIR [SCREENSHOT_DIR]
 # With SCREENSHOT_DIR, the window and the About box are saved there as importer.png and
 # about.png (README's pictures: tests/e2e/e2e.sh build/win docs).
@@ -73,20 +74,20 @@ expect() {  # expect WHAT key=value...
     done
 }
 wait_row() { drive wait-row "$@" 15000 >/dev/null || fail "row $1 never showed '$2'"; }
-finish_app() {  # finish_app HOW: Done or Escape; the process ends
-    if [ "$1" = Done ]; then drive click 1 >/dev/null; else escape_key; fi
+finish_app() {  # finish_app HOW: Done, or a key (Escape, Return); the process ends
+    if [ "$1" = Done ]; then drive click 1 >/dev/null; else press "$1"; fi
     if ! drive wait-gone 5000 >/dev/null; then
         fail "the window did not close with $1"
         kill "$APP" 2>/dev/null
     fi
     wait "$APP" 2>/dev/null
 }
-escape_key() {  # a click on an empty spot of the window makes it active; then the key
+press() {  # press KEY: a click on an empty spot of the window makes it active; then the key
     state
     local r; r="$(value rect)"; IFS=, read -r l t rr b <<<"$r"
     xdotool mousemove $(( l + 20 )) $(( b - 20 )) click 1 2>/dev/null
     sleep 0.3
-    xdotool key Escape 2>/dev/null
+    xdotool key "$1" 2>/dev/null
 }
 shot() { import -window root "$1"; }
 crop() {  # crop SRC RECT DEST
@@ -174,7 +175,7 @@ expect "disc only" "gog=Not found" "steam=Not found" "disc=Ready to import" inst
 drive click 1006 >/dev/null; wait_row disc "Files imported"
 expect "disc imported" "headline=$present"
 same_tree "disc import" "$work/expected-disc" "$work/run-disc"
-finish_app Done
+finish_app Return   # Enter presses Done while it is enabled
 
 step "a corrupt image fails; Escape during an import ends the program"
 set_gog 'W:\corrupt'; set_steam 'W:\Steam'; disc_out
@@ -183,6 +184,8 @@ drive click 1002 >/dev/null; wait_row gog "Import failed"
 expect "corrupt image" "headline=$requires" "steam=Ready to import" install-gog=1 done=1
 drive click 1004 >/dev/null; wait_row steam "Importing files"
 expect "Escape during an import" done=0
+press Return; sleep 0.5   # Enter does not press a disabled Done
+drive wait-window 100 >/dev/null || fail "Enter closed the window while Done was disabled"
 finish_app Escape
 
 [ "$failures" -eq 0 ] && echo "end-to-end: all checks passed"
