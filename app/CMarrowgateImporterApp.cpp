@@ -1,9 +1,10 @@
 // Start-up: common controls, the importer dialog as main window, run modally, then end.
 #include "CMarrowgateImporterApp.h"
 
-#include "ui/CMarrowgateImporterDlg.h"
-
+#include <windows.h>
 #include <commctrl.h>
+
+#include "ui/CMarrowgateImporterDlg.h"
 
 CMarrowgateImporterApp theApp;
 

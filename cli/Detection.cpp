@@ -1,8 +1,6 @@
 // Detection on POSIX systems: fixed Steam places, Steam's library lists, mounted media.
 #include "Detection.h"
 
-#include "sources/SteamLibraries.h"
-
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
@@ -13,6 +11,8 @@
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "sources/SteamLibraries.h"
 
 namespace {
 

@@ -2,11 +2,6 @@
 // read/write copies of the regular files; nothing is removed after a failure.
 #include "DiscCopy.h"
 
-#include "Detection.h"
-#include "Progress.h"
-#include "iso/FileSystem.h"
-#include "iso/OutputName.h"
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -17,6 +12,11 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "Detection.h"
+#include "Progress.h"
+#include "iso/FileSystem.h"
+#include "iso/OutputName.h"
 
 namespace {
 

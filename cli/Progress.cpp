@@ -1,13 +1,13 @@
 // ConsoleObserver: progress on stderr, listings on stdout, problems as single lines.
 #include "Progress.h"
 
-#include "iso/FileSystem.h"
-
 #include <cstdio>
 #include <cstring>
 
 #include <sys/ioctl.h>
 #include <unistd.h>
+
+#include "iso/FileSystem.h"
 
 namespace {
 

@@ -2,11 +2,11 @@
 // line per problem.
 #pragma once
 
-#include "iso/IsoExtract.h"
-
 #include <chrono>
 #include <cstdint>
 #include <string>
+
+#include "iso/IsoExtract.h"
 
 // Counts what an extraction would write (a listing pass gives the totals).
 struct TotalsObserver : ExtractObserver {

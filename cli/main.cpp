@@ -1,22 +1,20 @@
 // marrowgate-import: imports the game's DATA and FMV folders from a raw-sector disc
 // image (GAME.GOG) with the same filter and results as the Windows program.
-#include "Detection.h"
-#include "DiscCopy.h"
-#include "Progress.h"
-
-#include "iso/FileSystem.h"
-#include "iso/IsoExtract.h"
-#include "jobs/GameFolderFilter.h"
-
-#include <CLI/CLI.hpp>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <new>
 
+#include <CLI/CLI.hpp>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "Detection.h"
+#include "DiscCopy.h"
+#include "Progress.h"
+#include "iso/FileSystem.h"
+#include "iso/IsoExtract.h"
+#include "jobs/GameFolderFilter.h"
 
 namespace {
 

@@ -2,12 +2,12 @@
 // The input is the image from block 16 (the volume descriptor) on; blocks 0 to 15 read as
 // zeros, so the fuzzer spends no bytes on them. After each input the scratch folder is
 // emptied, and the run stops if anything appeared beside it.
-#include "iso/IsoExtract.h"
-
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
+
+#include "iso/IsoExtract.h"
 
 namespace fs = std::filesystem;
 

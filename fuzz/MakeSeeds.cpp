@@ -1,9 +1,9 @@
 // Writes the fuzzer's seed corpus: small images of the shapes the walk meets, each from
 // block 16 on (the fuzz target reads blocks 0 to 15 as zeros).
-#include "IsoBuilder.h"
-
 #include <fstream>
 #include <string>
+
+#include "IsoBuilder.h"
 
 using namespace test;
 

@@ -5,12 +5,11 @@
 // the caller's buffer; a request over several sectors reads up to kSectorsPerRead raw
 // sectors at once and copies their user data out, so a large file costs a few large
 // reads instead of one per sector.
-#include "FileReader.h"
-
-#include "FileSystem.h"
-
 #include <algorithm>
 #include <cstring>
+
+#include "FileReader.h"
+#include "FileSystem.h"
 
 namespace {
 constexpr uint32_t kSectorsPerRead = 256;

@@ -15,14 +15,14 @@
 // walk goes on with the rest.
 #include "IsoExtract.h"
 
-#include "FileSystem.h"
-#include "OutputName.h"
-
 #include <array>
 #include <cerrno>
 #include <cstring>
 #include <memory>
 #include <vector>
+
+#include "FileSystem.h"
+#include "OutputName.h"
 
 namespace {
 

@@ -2,11 +2,11 @@
 // folders and files that a filter accepts.
 #pragma once
 
-#include "FileReader.h"
-
 #include <cstdint>
 #include <functional>
 #include <string>
+
+#include "FileReader.h"
 
 // Result of an extraction. 0 is complete success; every other value is a failure.
 // Values 2 to 4 stop the extraction before anything is written; from 5 on the walk

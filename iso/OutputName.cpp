@@ -1,9 +1,9 @@
 // Output names of ISO 9660 identifiers and the rules for names safe to create.
 #include "OutputName.h"
 
-#include "FileSystem.h"
-
 #include <cctype>
+
+#include "FileSystem.h"
 
 namespace {
 

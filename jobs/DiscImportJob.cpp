@@ -1,10 +1,9 @@
 // The disc job: the files lying directly in the disc's DATA and FMV folders, copied by
 // the system's file copy.
-#include "ImportJobs.h"
-
-#include "JobThread.h"
-
 #include <memory>
+
+#include "ImportJobs.h"
+#include "JobThread.h"
 
 namespace {
 

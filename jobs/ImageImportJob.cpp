@@ -1,12 +1,11 @@
 // The image import job: the engine with GameFolderFilter on a worker thread.
-#include "ImportJobs.h"
-
-#include "GameFolderFilter.h"
-#include "JobThread.h"
-#include "iso/IsoExtract.h"
-
 #include <memory>
 #include <string>
+
+#include "GameFolderFilter.h"
+#include "ImportJobs.h"
+#include "JobThread.h"
+#include "iso/IsoExtract.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 // What both import jobs share: starting the worker, and its one notice at the end.
 #pragma once
 
-#include "win/AfxWin.h"
-
 #include <functional>
+
+#include "win/AfxWin.h"
 
 // Runs `work` and returns its answer; anything it throws (out of memory included) is a failure.
 bool RunGuarded(const std::function<bool()>& work);

@@ -1,11 +1,11 @@
 // Source locations: registry values, Steam's library list and the drive scan.
 #include "SourceDetection.h"
 
-#include "RegistryString.h"
-#include "SteamLibraries.h"
-
 #include <algorithm>
 #include <string>
+
+#include "RegistryString.h"
+#include "SteamLibraries.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 // make-raw-image: wraps a cooked ISO 9660 image in raw 2352-byte Mode 1 sectors, as the
 // store editions ship the disc (GAME.GOG).
-#include "RawSector.h"
-
 #include <cstdio>
 #include <cstring>
+
+#include "RawSector.h"
 
 int main(int argc, char** argv) {
     if (argc != 3) {

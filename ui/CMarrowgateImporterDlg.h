@@ -2,8 +2,8 @@
 // at a time, and a headline that says whether the level files are present.
 #pragma once
 
-#include "ControlsPicture.h"
 #include "CProgressWithText.h"
+#include "ControlsPicture.h"
 #include "win/AfxDialog.h"
 
 class CMarrowgateImporterDlg : public CDialogEx {

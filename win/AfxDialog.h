@@ -3,9 +3,10 @@
 // OnMessage, which ends by passing the rest to its base's.
 #pragma once
 
-#include "AfxWin.h"
-
+#include <windows.h>
 #include <commctrl.h>
+
+#include "AfxWin.h"
 
 // A dialog from a template, run modally.
 class CDialog : public CWnd {

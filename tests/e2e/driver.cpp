@@ -11,13 +11,13 @@
 //   driver post MESSAGE              posts MESSAGE (e.g. 0x464) with both parameters 0
 //   driver wait-gone MS              the importer's window has gone
 // Exit status: 0 done, 1 not as expected (or timed out), 2 usage.
-#include <windows.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
 #include <string>
+
+#include <windows.h>
 
 namespace {
 

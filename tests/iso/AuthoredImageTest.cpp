@@ -1,13 +1,13 @@
 // Differential test: images written by genisoimage and xorriso from one tree, wrapped in
 // raw sectors, must give back that tree's DATA and FMV byte for byte.
-#include "RawSector.h"
-#include "TestFiles.h"
-#include "jobs/GameFolderFilter.h"
+#include <cstdlib>
+#include <fstream>
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <fstream>
+#include "RawSector.h"
+#include "TestFiles.h"
+#include "jobs/GameFolderFilter.h"
 
 namespace {
 

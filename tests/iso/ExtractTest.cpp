@@ -1,14 +1,14 @@
 // The tree walk on well-formed images: descriptor checks, the walk's order and paths,
 // output names, multi-block directories, repeated and parallel extractions, the image
 // path, and output that cannot be written.
-#include "RawSector.h"
-#include "TestFiles.h"
-#include "jobs/GameFolderFilter.h"
+#include <cerrno>
+#include <thread>
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
-#include <thread>
+#include "RawSector.h"
+#include "TestFiles.h"
+#include "jobs/GameFolderFilter.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
 // FileReaderCDMode1: user data out of raw sectors, short reads, and 64-bit positions.
+#include <fstream>
+
+#include <gtest/gtest.h>
+
 #include "RawSector.h"
 #include "TestFiles.h"
 #include "iso/FileReader.h"
 #include "iso/FileSystem.h"
-
-#include <gtest/gtest.h>
-
-#include <fstream>
 
 namespace {
 

@@ -1,9 +1,9 @@
 // Images built to hurt a reader: loops, shared and deep trees, records that break the
 // format, truncation and names that would leave the output folder. Each must end with the
 // right failure, with every good file extracted and nothing written outside the output.
-#include "TestFiles.h"
-
 #include <gtest/gtest.h>
+
+#include "TestFiles.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // Output names of identifiers, and the names refused as unsafe.
+#include <gtest/gtest.h>
+
 #include "TestFiles.h"
 #include "iso/OutputName.h"
-
-#include <gtest/gtest.h>
 
 namespace {
 

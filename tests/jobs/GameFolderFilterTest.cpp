@@ -1,7 +1,7 @@
 // GameFolderFilter: which paths the game import takes.
-#include "jobs/GameFolderFilter.h"
-
 #include <gtest/gtest.h>
+
+#include "jobs/GameFolderFilter.h"
 
 namespace {
 

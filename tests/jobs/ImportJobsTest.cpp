@@ -1,14 +1,13 @@
 // The import jobs on real worker threads, posting to a real window: exactly one notice,
 // never sooner than 2000 ms after the work ended, and the files they leave on disk.
-#include "jobs/ImportJobs.h"
-
-#include "RawSector.h"
-#include "TestFiles.h"
-#include "jobs/JobThread.h"
+#include <new>
 
 #include <gtest/gtest.h>
 
-#include <new>
+#include "RawSector.h"
+#include "TestFiles.h"
+#include "jobs/ImportJobs.h"
+#include "jobs/JobThread.h"
 
 namespace {
 

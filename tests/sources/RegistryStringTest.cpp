@@ -1,10 +1,10 @@
 // ReadRegistryString against the real (Wine) registry, through counting wrappers that show
 // every key opened is closed and which view found it.
-#include "sources/RegistryString.h"
+#include <set>
 
 #include <gtest/gtest.h>
 
-#include <set>
+#include "sources/RegistryString.h"
 
 namespace {
 

@@ -1,13 +1,12 @@
 // Source discovery against the real Wine registry and the test prefix's drive letters:
 // D: a CD-ROM drive holding the disc, E: an empty CD-ROM drive, F: a fixed drive that
 // also holds the disc (see scripts/wine-prefix.sh).
-#include "sources/SourceDetection.h"
-
-#include "TestFiles.h"
+#include <fstream>
 
 #include <gtest/gtest.h>
 
-#include <fstream>
+#include "TestFiles.h"
+#include "sources/SourceDetection.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Steam's libraryfolders.vdf, as real clients write it, in both formats.
-#include "sources/SteamLibraries.h"
-
 #include <gtest/gtest.h>
+
+#include "sources/SteamLibraries.h"
 
 namespace {
 

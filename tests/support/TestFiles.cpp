@@ -1,8 +1,6 @@
 // Test helpers: MemoryReader, ScratchDir and tree reading.
 #include "TestFiles.h"
 
-#include "iso/FileSystem.h"
-
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -10,6 +8,8 @@
 #include <fstream>
 #include <random>
 #include <sstream>
+
+#include "iso/FileSystem.h"
 
 namespace test {
 

@@ -1,13 +1,13 @@
 // Test helpers: an in-memory reader, scratch folders, and whole trees read back from disk.
 #pragma once
 
-#include "IsoBuilder.h"
-#include "iso/IsoExtract.h"
-
 #include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
+
+#include "IsoBuilder.h"
+#include "iso/IsoExtract.h"
 
 namespace test {
 

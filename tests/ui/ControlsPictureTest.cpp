@@ -1,10 +1,10 @@
 // The dialog's picture over all 125 combinations of the three rows' states, checked
 // against the rules as the user sees them.
-#include "ui/ControlsPicture.h"
+#include <string>
 
 #include <gtest/gtest.h>
 
-#include <string>
+#include "ui/ControlsPicture.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
 // The importer dialog's own window, inside the test: what another process cannot see of it
 // under Wine (its system menu), and the About command's low four bits.
-#include "res/resource.h"
-#include "ui/CMarrowgateImporterDlg.h"
+#include <functional>
+#include <string>
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <string>
+#include "res/resource.h"
+#include "ui/CMarrowgateImporterDlg.h"
 
 namespace {
 
