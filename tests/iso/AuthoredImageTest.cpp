@@ -55,7 +55,8 @@ TEST_P(AuthoredImageTest, ExtractsTheSourceTreeByteForByte) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Tools, AuthoredImageTest,
-                         testing::Values("genisoimage.iso", "xorriso-mkisofs.iso", "xorriso-native.iso"),
+                         testing::Values("genisoimage.iso", "genisoimage-jr.iso", "genisoimage-l4.iso",
+                                         "xorriso-mkisofs.iso", "xorriso-jr.iso", "xorriso-native.iso"),
                          [](const testing::TestParamInfo<const char*>& info) {
                              std::string name = info.param;
                              name = name.substr(0, name.find('.'));
