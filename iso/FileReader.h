@@ -8,6 +8,8 @@
 
 #include "FileSystem.h"
 
+// The most one call of Lend hands out: the user data of one large read.
+constexpr uint32_t kLargestLend = 512 * 1024;
 
 // A randomly addressable stream of user data, addressed by 32-bit byte offsets.
 class FileReader {
@@ -21,7 +23,8 @@ public:
 
     // Lends some of the `length` bytes at `offset` as pieces of memory that stay valid
     // until the next call, so a caller that only writes them on needs no copy of its own.
-    // Returns the count lent: at least 1 unless the stream ends at `offset`. This default
+    // Returns the count lent (at most kLargestLend): at least 1 unless the stream ends at
+    // `offset`. This default
     // reads into `scratch`; readers with buffers of their own lend from those.
     virtual uint32_t Lend(uint32_t offset, uint32_t length, std::vector<unsigned char>& scratch,
                           std::vector<DataPiece>& pieces);

@@ -12,7 +12,7 @@
 #include "FileSystem.h"
 
 namespace {
-constexpr uint32_t kSectorsPerRead = 256;
+constexpr uint32_t kSectorsPerRead = kLargestLend / 2048;
 constexpr uint64_t kStreamEnd = uint64_t{1} << 32;  // offsets are 32-bit
 }  // namespace
 
@@ -82,7 +82,7 @@ uint32_t FileReaderCDMode1::Lend(uint32_t offset, uint32_t length, std::vector<u
 
 uint32_t FileReader::Lend(uint32_t offset, uint32_t length, std::vector<unsigned char>& scratch,
                           std::vector<DataPiece>& pieces) {
-    scratch.resize(std::min<size_t>(length, 512 * 1024));
+    scratch.resize(std::min(length, kLargestLend));
     const uint32_t count = Read(offset, static_cast<uint32_t>(scratch.size()), scratch.data());
     pieces.assign(1, DataPiece{scratch.data(), count});
     return count;

@@ -31,7 +31,6 @@ constexpr uint32_t kDescriptorOffset = 16 * kBlockSize;
 constexpr uint32_t kRootRecordOffset = 156;  // inside the primary volume descriptor
 constexpr uint64_t kAddressSpace = uint64_t{1} << 32;
 constexpr uint32_t kBlockCount = static_cast<uint32_t>(kAddressSpace / kBlockSize);
-constexpr uint32_t kCopyChunk = 512 * 1024;  // the most one large read of the reader serves
 
 // Directory record fields (ECMA-119 9.1).
 constexpr size_t kRecordLength = 0;
@@ -81,7 +80,7 @@ WriteOutcome WriteExtent(FileReader& reader, uint32_t offset, uint32_t size, con
     WriteOutcome outcome{ExtractOk, 0};
     std::vector<DataPiece> pieces;
     for (uint32_t remaining = size; remaining > 0;) {
-        const uint32_t got = reader.Lend(offset, std::min<uint32_t>(remaining, kCopyChunk), scratch, pieces);
+        const uint32_t got = reader.Lend(offset, std::min(remaining, kLargestLend), scratch, pieces);
         if (got == 0) {
             outcome = {ExtractImageTruncated, 0};
             break;
