@@ -38,11 +38,7 @@ bool CopyFolder(const CString& source, const CString& destination) {
 }
 
 void StartDiscImport(const CString& discRoot) {
-    try {
-        StartJob(ImportDiscThread, DiscImportArgs{discRoot});
-    } catch (...) {
-        PostJobFailureNow();  // not even the argument could be made
-    }
+    StartJob<DiscImportArgs>(ImportDiscThread, [&] { return DiscImportArgs{discRoot}; });
 }
 
 UINT ImportDiscThread(LPVOID param) {

@@ -23,14 +23,7 @@ std::string ToUtf8(const CString& text) {
 }  // namespace
 
 void StartImageImport(const CString& imagePath) {
-    std::string utf8;
-    try {
-        utf8 = ToUtf8(imagePath);
-    } catch (...) {
-        PostJobFailureNow();
-        return;
-    }
-    StartJob(ImportImageThread, ImageImportArgs{utf8});
+    StartJob<ImageImportArgs>(ImportImageThread, [&] { return ImageImportArgs{ToUtf8(imagePath)}; });
 }
 
 UINT ImportImageThread(LPVOID param) {

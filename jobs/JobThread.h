@@ -19,18 +19,18 @@ void PostJobFailureNow();
 // runs and the failure notice is posted from this thread, so the dialog still hears of it.
 void StartJobThread(AFX_THREADPROC proc, LPVOID args, void (*freeArgs)(LPVOID));
 
-// Starts `proc` on a worker with its own heap copy of `args`, which the worker frees.
-// When even that copy cannot be made, the failure notice is posted at once.
-template <typename Args>
-void StartJob(AFX_THREADPROC proc, const Args& args) {
-    Args* copy = nullptr;
+// Starts `proc` on a worker with the argument `makeArgs` builds on the heap; the worker
+// frees it. When even the argument cannot be made, the failure notice is posted at once.
+template <typename Args, typename MakeArgs>
+void StartJob(AFX_THREADPROC proc, MakeArgs makeArgs) {
+    Args* args = nullptr;
     try {
-        copy = new Args(args);
+        args = new Args(makeArgs());
     } catch (...) {
         PostJobFailureNow();
         return;
     }
-    StartJobThread(proc, copy, [](LPVOID p) { delete static_cast<Args*>(p); });
+    StartJobThread(proc, args, [](LPVOID p) { delete static_cast<Args*>(p); });
 }
 
 // Tests replace the thread starter to see a start that fails; returns the one before.

@@ -1,6 +1,8 @@
 // The application object's registration, its main window, and worker threads.
 #include "AfxWin.h"
 
+#include <new>
+
 #include <process.h>
 
 namespace {
@@ -41,8 +43,13 @@ CWinApp* AfxGetApp() { return g_app; }
 
 CWinThread* AfxBeginThread(AFX_THREADPROC proc, LPVOID param, int priority, UINT stackSize, DWORD createFlags,
                            LPSECURITY_ATTRIBUTES security) {
-    auto* thread = new CWinThread;
-    auto* start = new ThreadStart{proc, param, thread};
+    // Never throws: a thread that cannot be started is answered with nullptr.
+    auto* thread = new (std::nothrow) CWinThread;
+    auto* start = thread ? new (std::nothrow) ThreadStart{proc, param, thread} : nullptr;
+    if (!start) {
+        delete thread;
+        return nullptr;
+    }
     // Suspended until the thread object is complete; _beginthreadex sets up the C runtime.
     unsigned id = 0;
     const uintptr_t handle = _beginthreadex(security, stackSize, ThreadEntry, start, CREATE_SUSPENDED, &id);
