@@ -26,9 +26,7 @@ BOOL CDialog::OnInitDialog() {
 
 void CDialog::DDX_Control(int id, CWnd& control) {
     if (control.m_hWnd) return;
-    HWND item = GetDlgItem(id);
-    if (auto* progress = dynamic_cast<CProgressCtrl*>(&control)) progress->SubclassWindow(item);
-    else control.m_hWnd = item;
+    control.Attach(GetDlgItem(id));
 }
 
 void CDialog::DDX_Text(bool saveAndValidate, int id, CString& text) {
@@ -107,7 +105,7 @@ CProgressCtrl::~CProgressCtrl() {
     if (m_hWnd) RemoveWindowSubclass(m_hWnd, SubclassProc, 0);
 }
 
-void CProgressCtrl::SubclassWindow(HWND window) {
+void CProgressCtrl::Attach(HWND window) {
     m_hWnd = window;
     SetWindowSubclass(window, SubclassProc, 0, reinterpret_cast<DWORD_PTR>(this));
 }

@@ -50,7 +50,7 @@ public:
 class CProgressCtrl : public CWnd {
 public:
     ~CProgressCtrl() override;
-    void SubclassWindow(HWND window);
+    void Attach(HWND window) override;
     void SetMarquee(BOOL on, int intervalMs) const { ::SendMessageW(m_hWnd, PBM_SETMARQUEE, on, intervalMs); }
 
 protected:

@@ -13,6 +13,8 @@ using CString = std::wstring;
 class CWnd {
 public:
     virtual ~CWnd() = default;
+    // Binds the object to an existing window; controls that filter messages subclass it.
+    virtual void Attach(HWND window) { m_hWnd = window; }
     HWND m_hWnd = nullptr;
 };
 
