@@ -1,5 +1,5 @@
-// CopyDiscFolders: opendir, then mkdir (failing when the folder exists), then plain
-// read/write copies of the regular files; nothing is removed after a failure.
+// CopyDiscFolders: opendir, then mkdir (failing when the folder exists), then copies of
+// the regular files; nothing is removed after a failure.
 #include "DiscCopy.h"
 
 #include <algorithm>
@@ -15,6 +15,7 @@
 
 #include "Detection.h"
 #include "Progress.h"
+#include "iso/FileReader.h"
 #include "iso/FileSystem.h"
 #include "iso/OutputName.h"
 
@@ -30,17 +31,18 @@ public:
                      error ? std::strerror(error) : "");
     }
 
-    // Copies one file; on failure reports the side that failed.
+    // Copies one file, through the engine's own output calls (no symbolic link is written
+    // through); on failure reports the side that failed.
     void CopyFile(const std::string& source, const std::string& destination) {
         const int in = open(source.c_str(), O_RDONLY | O_CLOEXEC);
         if (in < 0) return Fail(DiscCopyResult::SourceUnreadable, source, "cannot read", errno);
-        const int out = open(destination.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (out < 0) {
+        FILE* out = CreateOutputFile(destination);
+        if (!out) {
             const int error = errno;
             close(in);
             return Fail(DiscCopyResult::OutputFailed, destination, "cannot write", error);
         }
-        std::vector<char> buffer(1 << 20);
+        std::vector<unsigned char> buffer(kLargestLend);
         for (;;) {
             const ssize_t got = read(in, buffer.data(), buffer.size());
             if (got < 0 && errno == EINTR) continue;
@@ -49,13 +51,14 @@ public:
                 break;
             }
             if (got == 0) break;
-            if (!WriteAll(out, buffer.data(), static_cast<size_t>(got))) {
-                Fail(DiscCopyResult::OutputFailed, destination, "cannot write", errno);
+            const int error = WritePieces(out, {DataPiece{buffer.data(), static_cast<uint32_t>(got)}});
+            if (error != 0) {
+                Fail(DiscCopyResult::OutputFailed, destination, "cannot write", error);
                 break;
             }
         }
         close(in);
-        if (close(out) != 0) Fail(DiscCopyResult::OutputFailed, destination, "cannot write", errno);
+        if (std::fclose(out) != 0) Fail(DiscCopyResult::OutputFailed, destination, "cannot write", errno);
     }
 
     bool CopyFolder(const std::string& mount, const char* name, const std::string& outputRoot) {
@@ -90,18 +93,6 @@ public:
             CopyFile(source + "/" + file, destination + "/" + file);
         }
         return result == before;
-    }
-
-private:
-    static bool WriteAll(int fd, const char* data, size_t size) {
-        while (size > 0) {
-            const ssize_t written = write(fd, data, size);
-            if (written < 0 && errno == EINTR) continue;
-            if (written <= 0) return false;
-            data += written;
-            size -= static_cast<size_t>(written);
-        }
-        return true;
     }
 };
 
