@@ -3,21 +3,7 @@
 # progress on a terminal, on images made by genisoimage (see fixtures/).
 set -uo pipefail
 importer="$1" make_raw="$2" testdata="$3"
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-failures=0
-
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-
-# expect STATUS DESCRIPTION -- command...: runs it, keeps stdout/stderr in $work/out, $work/err
-expect() {
-    local want="$1" what="$2"; shift 3
-    "$@" >"$work/out" 2>"$work/err"
-    local got=$?
-    [ "$got" -eq "$want" ] || fail "$what: exit status $got, expected $want; stderr: $(cat "$work/err")"
-}
-contains() { grep -qF -- "$2" "$1" || fail "$3: '$2' not in $(basename "$1"): $(cat "$1")"; }
-empty() { [ ! -s "$1" ] || fail "$2: $(basename "$1") not empty: $(cat "$1")"; }
+source "$(dirname "$0")/checks.sh"
 
 "$make_raw" "$testdata/genisoimage.iso" "$work/GAME.GOG" || fail "make-raw-image"
 tree="$testdata/tree"
@@ -89,5 +75,4 @@ if command -v script >/dev/null; then
     empty "$work/tty2.log" "terminal --quiet"
 fi
 
-[ "$failures" -eq 0 ] && echo "all command-line checks passed"
-exit "$failures"
+finish command-line

@@ -4,19 +4,13 @@
 # reached through MARROWGATE_HOME and MARROWGATE_MEDIA_ROOT; and --disc with the disc job's rules.
 set -uo pipefail
 importer="$1" make_raw="$2" testdata="$3"
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+source "$(dirname "$0")/checks.sh"
 run() {  # run STATUS WHAT HOME -- args...: the importer with that home and the fake media
     local want="$1" what="$2" home="$3"; shift 4
-    MARROWGATE_HOME="$home" MARROWGATE_MEDIA_ROOT="$work/root" USER=tester XDG_DATA_HOME= \
-        "$importer" "$@" >"$work/out" 2>"$work/err"
-    local got=$?
-    [ "$got" -eq "$want" ] || fail "$what: exit status $got, expected $want; stderr: $(cat "$work/err")"
+    expect "$want" "$what" -- env MARROWGATE_HOME="$home" MARROWGATE_MEDIA_ROOT="$work/root" USER=tester \
+        XDG_DATA_HOME= "$importer" "$@"
 }
 output_is() { [ "$(cat "$work/out")" = "$1" ] || fail "$2: printed '$(cat "$work/out")', expected '$1'"; }
-contains() { grep -qF -- "$2" "$1" || fail "$3: '$2' not in $(cat "$1")"; }
 
 tree="$testdata/tree"
 image="$work/GAME.GOG"
@@ -101,5 +95,4 @@ contains "$work/err" "$bad/DATA/DAMAGED.BIN: cannot read: Input/output error" "d
 run 2 "image and --from" "$h2" -- "$image" --from steam
 run 2 "--disc and --list" "$h2" -- --disc "$disc" --list
 
-[ "$failures" -eq 0 ] && echo "all detection checks passed"
-exit "$failures"
+finish detection
