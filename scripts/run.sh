@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Sets everything up, builds, and opens MarrowgateImporter.exe under Wine in a demo prefix
 # where the demo disc image is registered as the GOG edition (and, as a copy, as the Steam
-# edition) and the demo disc sits in CD drive D:, so every row can be tried. It runs on the host's display if there is one, else
-# on a virtual display (a screenshot is saved then). Imports land in build/demo-run/work.
+# edition) and the demo disc sits in CD drive D:, so every row can be tried. It runs on
+# the host's display if there is one, else on a virtual display (a screenshot is saved
+# then). Imports land in build/demo-run/work.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 bash "$root/scripts/setup.sh"
@@ -11,24 +12,16 @@ bash "$root/scripts/build.sh" >/dev/null
 demo="$root/build/demo-run"
 export WINEPREFIX="$root/build/wine-demo" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 source "$root/scripts/xvfb.sh"
+source "$root/scripts/wine-lib.sh"
 virtual=0
 if [ -z "${DISPLAY:-}" ]; then start_xvfb; virtual=1; fi
 trap 'wineserver -k 2>/dev/null || true; stop_xvfb' EXIT
 
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    echo "Creating the demo Wine prefix (once)..."
-    mkdir -p "$WINEPREFIX"
-    (cd "$WINEPREFIX" && wineboot -i >/dev/null 2>&1 && wineserver -w)
-    cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
-    (cd "$WINEPREFIX/drive_c" &&
-        wine reg add 'HKLM\Software\Wine\Drives' /v d: /t REG_SZ /d cdrom /f /reg:64) >/dev/null 2>&1
-    wineserver -k; wineserver -w  # drive types are read when Wine starts
-fi
+create_wine_prefix d:
 # The store editions' entries, as their installers leave them.
 (cd "$WINEPREFIX/drive_c" &&
     wine reg add 'HKLM\SOFTWARE\GOG.com\Games\1207663463' /v path /t REG_SZ /d 'W:\gog' /f &&
     wine reg add 'HKCU\Software\Valve\Steam' /v SteamPath /t REG_SZ /d 'W:/Steam' /f) >/dev/null 2>&1
-rm -f "$WINEPREFIX/dosdevices/z:"
 steam="$demo/Steam/steamapps/common/Marrowgate (I)"
 rm -rf "$demo/work" && mkdir -p "$demo/gog" "$steam" "$demo/work"
 cp "$root/build/native/demo/GAME.GOG" "$demo/gog/GAME.GOG"

@@ -8,33 +8,19 @@
 #   F: a fixed drive that holds DATA\CRED1.PCX too          build/win/drives/fixed
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/wine-lib.sh"
 drives="$MG_ROOT/build/win/drives"
 
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    echo "wine-prefix: creating $WINEPREFIX"
-    mkdir -p "$WINEPREFIX"
-    (cd "$WINEPREFIX" && wineboot -i >/dev/null 2>&1 && wineserver -w)
-    cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
-fi
+create_wine_prefix d: e:
 
 for disc in cd fixed; do
     mkdir -p "$drives/$disc/DATA" "$drives/$disc/FMV"
     echo "credits" > "$drives/$disc/DATA/CRED1.PCX"
 done
-rm -f "$WINEPREFIX/dosdevices/z:"
 ln -sfn "$MG_ROOT/build/win/testdata" "$WINEPREFIX/dosdevices/t:"
 ln -sfn "$drives/cd" "$WINEPREFIX/dosdevices/d:"
 ln -sfn "$drives/no-disc-in-drive" "$WINEPREFIX/dosdevices/e:"
 ln -sfn "$drives/fixed" "$WINEPREFIX/dosdevices/f:"
-
-# Drive types are read when Wine starts: set them, then restart the server.
-if ! grep -q '"e:"="cdrom"' "$WINEPREFIX/system.reg"; then
-    (cd "$WINEPREFIX/drive_c" &&
-        wine reg add 'HKLM\Software\Wine\Drives' /v d: /t REG_SZ /d cdrom /f /reg:64 &&
-        wine reg add 'HKLM\Software\Wine\Drives' /v e: /t REG_SZ /d cdrom /f /reg:64) </dev/null >/dev/null 2>&1
-    wineserver -k 2>/dev/null || true
-    wineserver -w 2>/dev/null || true
-fi
 
 wineserver -p </dev/null >/dev/null 2>&1  # it must not hold our output open
 (cd "$WINEPREFIX/drive_c" && wine cmd /c exit 0 </dev/null >/dev/null 2>&1) || true

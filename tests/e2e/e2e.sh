@@ -21,21 +21,16 @@ step() { echo "-- $*"; }
 drive() { wine "$driver" "$@" 2>&1 | tr -d '\r'; return "${PIPESTATUS[0]}"; }
 
 source "$root/scripts/xvfb.sh"
+source "$root/scripts/wine-lib.sh"
 if [ -z "${MG_E2E_DISPLAY:-}" ]; then start_xvfb || exit 1; else export DISPLAY="$MG_E2E_DISPLAY"; fi
 trap 'wineserver -k 2>/dev/null; stop_xvfb' EXIT
 
 # --- the prefix: win64, fonts, no Z:, a virtual desktop (framed windows), D: a CD-ROM drive
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    mkdir -p "$WINEPREFIX"
-    (cd "$WINEPREFIX" && wineboot -i >/dev/null 2>&1 && wineserver -w)
-    cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null
-    (cd "$WINEPREFIX/drive_c" &&
-        wine reg add 'HKLM\Software\Wine\Drives' /v d: /t REG_SZ /d cdrom /f /reg:64 &&
-        wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default /f &&
-        wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ /d 1024x768 /f) >/dev/null 2>&1
-    wineserver -k; wineserver -w
-fi
-rm -f "$WINEPREFIX/dosdevices/z:"
+create_wine_prefix d:
+(cd "$WINEPREFIX/drive_c" &&
+    wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default /f &&
+    wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ /d 1024x768 /f) >/dev/null 2>&1
+wineserver -k 2>/dev/null; wineserver -w 2>/dev/null  # the desktop is chosen when Wine starts
 rm -rf "$work" && mkdir -p "$work"
 ln -sfn "$work" "$WINEPREFIX/dosdevices/w:"
 wineserver -p </dev/null >/dev/null 2>&1
