@@ -12,6 +12,7 @@
 #include "Detection.h"
 #include "DiscCopy.h"
 #include "Progress.h"
+#include "Version.h"
 #include "iso/FileSystem.h"
 #include "iso/IsoExtract.h"
 #include "jobs/GameFolderFilter.h"

@@ -2,7 +2,7 @@
 # marrowgate-import as a user meets it: exit statuses, messages, --list, --all, -C and
 # progress on a terminal, on images made by genisoimage (see fixtures/).
 set -uo pipefail
-importer="$1" make_raw="$2" testdata="$3"
+importer="$1" make_raw="$2" testdata="$3" version="$4"
 source "$(dirname "$0")/checks.sh"
 
 "$make_raw" "$testdata/genisoimage.iso" "$work/GAME.GOG" || fail "make-raw-image"
@@ -13,7 +13,7 @@ expect 0 "help" -- "$importer" --help
 contains "$work/out" "Exit status:" "help"
 contains "$work/out" "11  cannot write" "help"
 expect 0 "version" -- "$importer" --version
-contains "$work/out" "marrowgate-import 1.0.0.1" "version"
+contains "$work/out" "marrowgate-import $version" "version"
 expect 2 "two images" -- "$importer" "$work/GAME.GOG" "$work/GAME.GOG"
 contains "$work/err" "marrowgate-import:" "two images"
 expect 2 "unknown option" -- "$importer" --bogus "$work/GAME.GOG"

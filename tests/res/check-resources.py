@@ -2,7 +2,8 @@
 """Reads the resources back from the built MarrowgateImporter.exe and checks them against
 what the program is meant to carry: both dialog templates control by control, the About
 string, icon 128, the version block, the manifest, the dialog layouts, and the PE header
-(32-bit GUI, subsystem 6.0, system DLLs only).  Usage: check-resources.py EXE"""
+(32-bit GUI, subsystem 6.0, system DLLs only).  Usage: check-resources.py EXE VERSION,
+VERSION being the project's four-part version (1.0.0.1)."""
 import struct
 import sys
 import xml.etree.ElementTree as ET
@@ -23,6 +24,8 @@ def expect(actual, expected, what):
 
 RT = pefile.RESOURCE_TYPE
 pe = pefile.PE(sys.argv[1])
+VERSION = sys.argv[2]
+major, minor, patch, tweak = (int(part) for part in VERSION.split("."))
 
 
 def resources(type_id):
@@ -116,7 +119,7 @@ check(rights and thanks, "About: the rights notice and the acknowledgement line 
 check_dialog(100, dict(style=0x80C800C8, exstyle=0, rect=(0, 0, 343, 74), menu="", window_class="",
                        caption="About Marrowgate Importer", font=FONT), [
     (-1, S, 128, 0x50000003, 0, (14, 14, 21, 20)),
-    (-1, S, "Marrowgate Importer, Version 1.0", 0x50020080, 0, (42, 14, 128, 8)),
+    (-1, S, f"Marrowgate Importer, Version {major}.{minor}", 0x50020080, 0, (42, 14, 128, 8)),
     (-1, S, rights, 0x50020000, 0, (42, 26, 167, 8)),
     (1, R, "OK", 0x50030001, 0, (286, 53, 50, 14)),
     (-1, S, thanks, 0x50020000, 0, (42, 37, 295, 8)),
@@ -148,7 +151,7 @@ pe.parse_data_directories([pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_RESOURC
 expect(sorted(resources(RT["RT_VERSION"])), [(1, 1033)], "version block")
 fixed = pe.VS_FIXEDFILEINFO[0]
 expect((fixed.FileVersionMS, fixed.FileVersionLS, fixed.ProductVersionMS, fixed.ProductVersionLS),
-       (0x10000, 1, 0x10000, 1), "file and product version 1.0.0.1")
+       ((major << 16) | minor, (patch << 16) | tweak) * 2, f"file and product version {VERSION}")
 expect((fixed.FileFlagsMask, fixed.FileFlags, fixed.FileOS, fixed.FileType, fixed.FileSubtype),
        (0x3F, 0, 0x40004, 1, 0), "version flags, OS, type")
 values = {}
@@ -159,9 +162,9 @@ for info in pe.FileInfo[0]:
             values.update({k.decode(): v.decode() for k, v in table.entries.items()})
     if info.Key == b"VarFileInfo":
         expect(info.Var[0].entry, {b"Translation": "0x0409 0x04b0"}, "translation")
-for key, value in {"FileDescription": "Marrowgate Importer", "FileVersion": "1.0.0.1",
+for key, value in {"FileDescription": "Marrowgate Importer", "FileVersion": VERSION,
                    "InternalName": "MarrowgateImporter.exe", "OriginalFilename": "MarrowgateImporter.exe",
-                   "ProductName": "Marrowgate Importer", "ProductVersion": "1.0.0.1"}.items():
+                   "ProductName": "Marrowgate Importer", "ProductVersion": VERSION}.items():
     expect(values.get(key), value, f"version string {key}")
 check(values.get("CompanyName") and values.get("LegalCopyright"), "version: company and rights strings")
 
