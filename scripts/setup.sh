@@ -9,6 +9,7 @@ packages=(
     wine wine32:i386 wine64 fonts-wine
     xvfb xdotool x11-apps imagemagick icoutils
     genisoimage xorriso 7zip time python3-pefile
+    help2man dpkg-dev zip unzip
 )
 
 sudo_if_needed() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
