@@ -1,0 +1,131 @@
+#!/usr/bin/env bash
+# The release as a player gets it. scripts/release.sh runs twice: from this checkout, and
+# from a copy of it at another path into another folder; the artifacts must be the same
+# bytes, carry the commit's time and no build path. Then the program from the zip passes
+# the end-to-end test under Wine, the .deb installs with dpkg, works from where it is
+# installed and removes cleanly, and the archive's program works.
+#   release-tests.sh NATIVE_BUILD WIN_BUILD   (the test builds: demo image, e2e driver)
+set -uo pipefail
+root="$(cd "$(dirname "$0")/../.." && pwd)"
+native="$(cd "$1" && pwd)" win="$(cd "$2" && pwd)"
+source "$root/tests/cli/checks.sh"
+out="$root/build/release-check"
+version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$native/CMakeCache.txt")"
+arch="$(dpkg --print-architecture)"
+zip="MarrowgateImporter-$version-win32.zip"
+deb="marrowgate-import_${version}_$arch.deb"
+tarball="marrowgate-import-$version-linux-$(uname -m).tar.gz"
+demo="$native/demo/GAME.GOG"
+
+as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo -n "$@"; fi; }
+imports_demo() {  # imports_demo WHAT PROGRAM: the demo image's DATA and FMV, byte for byte
+    local into="$work/import-$1"
+    mkdir -p "$into"
+    (cd "$into" && "$2" "$demo") || fail "$1: importing the demo image failed"
+    diff -r "$root/demo/disc/DATA" "$into/DATA" >/dev/null &&
+        diff -r "$root/demo/disc/FMV" "$into/FMV" >/dev/null || fail "$1: the imported files differ"
+}
+
+# --- two builds, compared
+rm -rf "$out" && mkdir -p "$out"
+epoch="$(git -C "$root" log -1 --format=%ct)"
+bash "$root/scripts/release.sh" "$out/a" >"$out/a.log" 2>&1 || fail "release (a): $(tail -5 "$out/a.log")"
+copy="$work/elsewhere/checkout"
+mkdir -p "$copy"
+(cd "$root" && git ls-files -z --cached --others --exclude-standard |
+    while IFS= read -r -d '' f; do [ -e "$f" ] && printf '%s\0' "$f"; done |
+    tar --null -T - -cf -) | tar -x -C "$copy"
+SOURCE_DATE_EPOCH="$epoch" bash "$copy/scripts/release.sh" "$out/b" >"$out/b.log" 2>&1 ||
+    fail "release (b): $(tail -5 "$out/b.log")"
+dist="$out/a/dist"
+[ "$(ls "$dist")" = "$(printf '%s\n' "$zip" SHA256SUMS "$tarball" "$deb" | sort)" ] ||
+    fail "artifacts: $(ls "$dist")"
+for f in "$dist"/*; do
+    cmp -s "$f" "$out/b/dist/$(basename "$f")" || fail "$(basename "$f") differs between two builds"
+done
+(cd "$dist" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match"
+
+# --- what is inside: the files, the commit's time everywhere, no build path
+unpacked="$work/unpacked"
+mkdir -p "$unpacked/zip" "$unpacked/deb" "$unpacked/tar"
+unzip -q "$dist/$zip" -d "$unpacked/zip" || fail "unzip"
+dpkg-deb -x "$dist/$deb" "$unpacked/deb" || fail "dpkg-deb -x"
+tar -xzf "$dist/$tarball" -C "$unpacked/tar" || fail "tar -x"
+exe="$unpacked/zip/MarrowgateImporter-$version/MarrowgateImporter.exe"
+/usr/bin/python3 "$root/tests/res/check-resources.py" "$exe" "$version" >"$work/out" || fail "$(cat "$work/out")"
+/usr/bin/python3 - "$epoch" "$dist" "$exe" <<'EOF' || fail "timestamps"
+import datetime, io, pathlib, subprocess, sys, tarfile, zipfile
+import pefile
+epoch, dist, exe = int(sys.argv[1]), pathlib.Path(sys.argv[2]), sys.argv[3]
+bad = []
+def check(what, when):
+    if when != epoch:
+        bad.append(f"{what}: {when}, expected {epoch}")
+check("PE header", pefile.PE(exe, fast_load=True).FILE_HEADER.TimeDateStamp)
+for info in zipfile.ZipFile(next(dist.glob("*.zip"))).infolist():
+    stamp = datetime.datetime(*info.date_time, tzinfo=datetime.timezone.utc)
+    check(f"zip {info.filename}", int(stamp.timestamp()))
+for member in tarfile.open(next(dist.glob("*.tar.gz"))).getmembers():
+    check(f"archive {member.name}", int(member.mtime))
+deb = next(dist.glob("*.deb"))
+data = subprocess.run(["dpkg-deb", "--fsys-tarfile", deb], capture_output=True, check=True).stdout
+for member in tarfile.open(fileobj=io.BytesIO(data)).getmembers():
+    check(f"deb {member.name}", int(member.mtime))
+raw, at = deb.read_bytes(), 8  # the ar container: "!<arch>\n", then 60-byte member headers
+while at < len(raw):
+    name, size = raw[at:at + 16].decode().strip(), int(raw[at + 48:at + 58])
+    check(f"deb member {name}", int(raw[at + 16:at + 28]))
+    at += 60 + size + size % 2
+print(*bad, sep="\n")
+sys.exit(1 if bad else 0)
+EOF
+for binary in "$exe" "$unpacked/deb/usr/bin/marrowgate-import" "$unpacked/tar"/*/bin/marrowgate-import; do
+    for path in "$root" "$out" "$work"; do
+        ! grep -qaF "$path" "$binary" || fail "$(basename "$binary") holds the path $path"
+    done
+done
+cmp -s "$root/release/README.txt" <(tr -d '\r' <"$unpacked/zip/MarrowgateImporter-$version/README.txt") ||
+    fail "zip: README.txt is not the player's README"
+zcat "$unpacked/deb/usr/share/man/man1/marrowgate-import.1.gz" >"$work/manual"
+contains "$work/manual" ".TH MARROWGATE-IMPORT \"1\"" "manual page"
+contains "$work/manual" "marrowgate-import $version" "manual page"
+contains "$work/manual" "MARROWGATE_MEDIA_ROOT" "manual page"
+
+# --- the program from the zip, end to end under Wine
+MG_E2E_APP="$exe" bash "$root/tests/e2e/e2e.sh" "$win" >"$work/e2e.log" 2>&1 ||
+    fail "end-to-end with the zip's program: $(grep FAIL "$work/e2e.log")"
+
+# --- the archive's program
+tar_bin="$unpacked/tar/${tarball%.tar.gz}/bin/marrowgate-import"
+expect 0 "archive --version" -- "$tar_bin" --version
+contains "$work/out" "marrowgate-import $version" "archive --version"
+imports_demo archive "$tar_bin"
+
+# --- the .deb, installed on this machine, used, and removed
+if [ "$(id -u)" -ne 0 ] && ! sudo -n true 2>/dev/null; then
+    echo "SKIP: installing the .deb needs root or sudo"
+elif dpkg-query -W -f='${Status}' marrowgate-import 2>/dev/null | grep -q 'installed'; then
+    fail "marrowgate-import is already installed here; remove it to check the package"
+else
+    trap 'as_root dpkg -r marrowgate-import >/dev/null 2>&1; rm -rf "$work"' EXIT
+    expect 0 "dpkg -i" -- as_root dpkg -i "$dist/$deb"
+    installed="$(command -v marrowgate-import)"
+    [ "$installed" = /usr/bin/marrowgate-import ] || fail "installed at '$installed'"
+    expect 0 "installed --version" -- marrowgate-import --version
+    contains "$work/out" "marrowgate-import $version" "installed --version"
+    expect 0 "installed --help" -- marrowgate-import --help
+    contains "$work/out" "Usage: marrowgate-import" "installed --help"
+    imports_demo installed /usr/bin/marrowgate-import
+    dpkg -L marrowgate-import >"$work/files"
+    expect 0 "dpkg -r" -- as_root dpkg -r marrowgate-import
+    status="$(dpkg-query -W -f='${db:Status-Status}' marrowgate-import 2>/dev/null)"
+    [ "$status" = not-installed ] || [ -z "$status" ] || fail "after dpkg -r the package is '$status'"
+    while read -r f; do
+        [ -d "$f" ] || [ ! -e "$f" ] || fail "dpkg -r left $f"
+    done <"$work/files"
+    [ ! -e /usr/share/doc/marrowgate-import ] || fail "dpkg -r left /usr/share/doc/marrowgate-import"
+fi
+
+echo "artifacts (two builds, the same bytes):"
+(cd "$dist" && stat -c '%9s  %n' -- * && cat SHA256SUMS)
+finish release
