@@ -53,7 +53,7 @@ dpkg-deb -x "$dist/$deb" "$unpacked/deb" || fail "dpkg-deb -x"
 tar -xzf "$dist/$tarball" -C "$unpacked/tar" || fail "tar -x"
 exe="$unpacked/zip/MarrowgateImporter-$version/MarrowgateImporter.exe"
 /usr/bin/python3 "$root/tests/res/check-resources.py" "$exe" "$version" >"$work/out" || fail "$(cat "$work/out")"
-/usr/bin/python3 - "$epoch" "$dist" "$exe" <<'EOF' || fail "timestamps"
+/usr/bin/python3 - "$epoch" "$dist" "$exe" <<'EOF' || fail "timestamps, or symbols left in the exe"
 import datetime, io, pathlib, subprocess, sys, tarfile, zipfile
 import pefile
 epoch, dist, exe = int(sys.argv[1]), pathlib.Path(sys.argv[2]), sys.argv[3]
@@ -61,7 +61,10 @@ bad = []
 def check(what, when):
     if when != epoch:
         bad.append(f"{what}: {when}, expected {epoch}")
-check("PE header", pefile.PE(exe, fast_load=True).FILE_HEADER.TimeDateStamp)
+header = pefile.PE(exe, fast_load=True).FILE_HEADER
+check("PE header", header.TimeDateStamp)
+if header.PointerToSymbolTable or header.NumberOfSymbols:
+    bad.append("the exe is not stripped")
 for info in zipfile.ZipFile(next(dist.glob("*.zip"))).infolist():
     stamp = datetime.datetime(*info.date_time, tzinfo=datetime.timezone.utc)
     check(f"zip {info.filename}", int(stamp.timestamp()))
@@ -79,6 +82,9 @@ while at < len(raw):
 print(*bad, sep="\n")
 sys.exit(1 if bad else 0)
 EOF
+for binary in "$unpacked/deb/usr/bin/marrowgate-import" "$unpacked/tar"/*/bin/marrowgate-import; do
+    ! readelf -S "$binary" | grep -qE '\.(symtab|debug)' || fail "$binary is not stripped"
+done
 for binary in "$exe" "$unpacked/deb/usr/bin/marrowgate-import" "$unpacked/tar"/*/bin/marrowgate-import; do
     for path in "$root" "$out" "$work"; do
         ! grep -qaF "$path" "$binary" || fail "$(basename "$binary") holds the path $path"
@@ -86,6 +92,7 @@ for binary in "$exe" "$unpacked/deb/usr/bin/marrowgate-import" "$unpacked/tar"/*
 done
 cmp -s "$root/release/README.txt" <(tr -d '\r' <"$unpacked/zip/MarrowgateImporter-$version/README.txt") ||
     fail "zip: README.txt is not the player's README"
+grep -q $'\r$' "$unpacked/zip/MarrowgateImporter-$version/README.txt" || fail "zip: README.txt lacks Windows line ends"
 zcat "$unpacked/deb/usr/share/man/man1/marrowgate-import.1.gz" >"$work/manual"
 contains "$work/manual" ".TH MARROWGATE-IMPORT \"1\"" "manual page"
 contains "$work/manual" "marrowgate-import $version" "manual page"
