@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Configures and builds both configurations: build/native (engine, marrowgate-import,
-# tests, demo disc) and build/win (the engine and its tests for 32-bit Windows).
+# Configures and builds: build/native (engine, marrowgate-import, tests, demo disc),
+# build/win (the Windows program and its tests, 32-bit: what ships) and build/win64 (its
+# 64-bit twin, for machines that cannot run 32-bit programs; never shipped).
+#   build.sh [all | native | win | win64]
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-what="${1:-all}"   # all | native | win
+what="${1:-all}"
 
 build() {
     local dir="$1"; shift
@@ -11,6 +13,8 @@ build() {
     cmake --build "$dir" -j"$(nproc)"
 }
 
-[ "$what" = win ] || build "$root/build/native" -DCMAKE_BUILD_TYPE=RelWithDebInfo
-[ "$what" = native ] || build "$root/build/win" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake"
+case "$what" in all|native) build "$root/build/native" -DCMAKE_BUILD_TYPE=RelWithDebInfo ;; esac
+case "$what" in all|win) build "$root/build/win" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake" ;; esac
+case "$what" in all|win64) build "$root/build/win64" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-x86_64.cmake" ;; esac

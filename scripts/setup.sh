@@ -6,6 +6,7 @@ packages=(
     cmake make ninja-build g++ clang libclang-rt-14-dev
     googletest libcli11-dev
     g++-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-tools
+    g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
     wine wine32:i386 wine64 fonts-wine
     xvfb xdotool x11-apps imagemagick icoutils
     genisoimage xorriso 7zip time python3-pefile

@@ -1,21 +1,45 @@
 #!/usr/bin/env bash
-# Sets everything up, builds, and runs every test: native, then the Windows build under Wine,
-# then the release artifacts (built twice and compared, then installed and run).
-set -euo pipefail
+# Sets everything up, builds, and runs every test: native, then the Windows suites under
+# Wine, then the release artifacts (built twice and compared, then installed and run).
+# The Windows suites run on the 32-bit program where this machine runs 32-bit programs,
+# else on its 64-bit twin; MG_WIN64=1 takes the 64-bit path anywhere.
+set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-bash "$root/scripts/setup.sh"
-bash "$root/scripts/build.sh"
+bash "$root/scripts/setup.sh" || exit 1
+bash "$root/scripts/build.sh" || exit 1
 
-echo "== native tests"
-ctest --test-dir "$root/build/native" --output-on-failure -j"$(nproc)"
+source "$root/scripts/wine-lib.sh"
+choose_windows_build
+echo "== the Windows suites run on $MG_WIN_WHAT: $MG_WIN_WHY"
 
-echo "== Windows tests under Wine"
-source "$root/scripts/wine-env.sh"
-source "$root/scripts/xvfb.sh"
-start_xvfb   # the jobs post to real windows
-trap 'wineserver -k 2>/dev/null || true; stop_xvfb' EXIT
-bash "$root/scripts/wine-prefix.sh"
-ctest --test-dir "$root/build/win" --output-on-failure
+failed=()
+stage() {  # stage NAME COMMAND...: runs it, and remembers a failure
+    echo "== $1"
+    "${@:2}" || failed+=("$1")
+}
+windows_suites() {
+    source "$root/scripts/xvfb.sh"
+    start_xvfb || return 1  # the jobs post to real windows
+    trap 'WINEPREFIX="$(test_prefix)" wineserver -k 2>/dev/null; stop_xvfb' EXIT
+    local status=0
+    bash "$root/scripts/wine-prefix.sh" "$MG_WIN_BUILD" &&
+        ctest --test-dir "$MG_WIN_BUILD" --output-on-failure || status=1
+    WINEPREFIX="$(test_prefix)" wineserver -k 2>/dev/null
+    stop_xvfb
+    return "$status"
+}
+# The 32-bit program's resources are read without Wine, so they are checked everywhere.
+resources_32bit() { ctest --test-dir "$root/build/win" --output-on-failure -R '^resources$'; }
 
-echo "== release artifacts"
-bash "$root/tests/release/release-tests.sh" "$root/build/native" "$root/build/win"
+stage "native tests" ctest --test-dir "$root/build/native" --output-on-failure -j"$(nproc)"
+stage "Windows tests under Wine ($MG_WIN_WHAT)" windows_suites
+[ "$MG_WIN_BITS" = 64 ] && stage "the 32-bit program's resources" resources_32bit
+stage "release artifacts" bash "$root/tests/release/release-tests.sh" "$root/build/native" "$MG_WIN_BUILD"
+
+echo
+if [ ${#failed[@]} -eq 0 ]; then
+    echo "test.sh: all suites passed; the Windows suites ran on $MG_WIN_WHAT: $MG_WIN_WHY"
+else
+    echo "test.sh: FAILED: $(printf '%s; ' "${failed[@]}")the Windows suites ran on $MG_WIN_WHAT: $MG_WIN_WHY"
+    exit 1
+fi

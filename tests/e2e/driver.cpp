@@ -6,6 +6,10 @@
 //   driver state                     headline, each row's bar text, buttons, rectangles
 //   driver click ID                  presses a button (posted, as a click is)
 //   driver wait-row ROW TEXT MS      ROW (gog, steam, disc) shows TEXT
+//   driver import ROW MS             presses ROW's Install; prints the state as soon as the
+//                                    row shows "Importing files", then waits (up to MS)
+//                                    for the job's notice: end=the row's text then, and
+//                                    notice-ms=the time from the click to the notice
 //   driver about                     opens About through the system menu, prints its texts
 //   driver close-about               presses About's OK; the importer is enabled again
 //   driver post MESSAGE              posts MESSAGE (e.g. 0x464) with both parameters 0
@@ -77,8 +81,37 @@ BOOL CALLBACK PrintChildText(HWND child, LPARAM) {
     return TRUE;
 }
 
+const Row* FindRow(const char* name) {
+    for (const Row& row : kRows) {
+        if (std::strcmp(row.name, name) == 0) return &row;
+    }
+    return nullptr;
+}
+
+// Everything is read in this one process: no Wine start lies between the click, the
+// reading of the state during the import, and the notice.
+int Import(HWND dialog, const Row& row, DWORD ms) {
+    HWND bar = GetDlgItem(dialog, row.bar);
+    const std::string importing = "Importing files";
+    const ULONGLONG clicked = GetTickCount64();
+    PostMessageW(GetDlgItem(dialog, row.install), BM_CLICK, 0, 0);
+    if (!WaitFor([&] { return TextOf(bar) == importing; }, 5000)) {
+        std::fprintf(stderr, "driver: %s never showed \"%s\"\n", row.name, importing.c_str());
+        return 1;
+    }
+    State(dialog);
+    if (!WaitFor([&] { return TextOf(bar) != importing; }, ms)) {
+        std::fprintf(stderr, "driver: %s still shows \"%s\"\n", row.name, importing.c_str());
+        return 1;
+    }
+    std::printf("end=%s\n", TextOf(bar).c_str());
+    std::printf("notice-ms=%llu\n", GetTickCount64() - clicked);
+    return 0;
+}
+
 int Usage() {
-    std::fprintf(stderr, "usage: driver wait-window MS | state | click ID | wait-row ROW TEXT MS | about | close-about | wait-gone MS\n");
+    std::fprintf(stderr, "usage: driver wait-window MS | state | click ID | wait-row ROW TEXT MS | import ROW MS | "
+                         "about | close-about | post MESSAGE | wait-gone MS\n");
     return 2;
 }
 
@@ -100,16 +133,17 @@ int main(int argc, char** argv) {
         return PostMessageW(GetDlgItem(dialog, std::atoi(argv[2])), BM_CLICK, 0, 0) ? 0 : 1;
     }
     if (command == "wait-row" && argc == 5) {
-        for (const Row& row : kRows) {
-            if (command == "wait-row" && std::strcmp(row.name, argv[2]) == 0) {
-                HWND bar = GetDlgItem(dialog, row.bar);
-                const std::string want = argv[3];
-                const bool seen = WaitFor([&] { return TextOf(bar) == want; }, std::atoi(argv[4]));
-                if (!seen) std::fprintf(stderr, "driver: %s shows \"%s\", not \"%s\"\n", row.name, TextOf(bar).c_str(), argv[3]);
-                return seen ? 0 : 1;
-            }
-        }
-        return Usage();
+        const Row* row = FindRow(argv[2]);
+        if (!row) return Usage();
+        HWND bar = GetDlgItem(dialog, row->bar);
+        const std::string want = argv[3];
+        const bool seen = WaitFor([&] { return TextOf(bar) == want; }, std::atoi(argv[4]));
+        if (!seen) std::fprintf(stderr, "driver: %s shows \"%s\", not \"%s\"\n", row->name, TextOf(bar).c_str(), argv[3]);
+        return seen ? 0 : 1;
+    }
+    if (command == "import" && argc == 4) {
+        const Row* row = FindRow(argv[2]);
+        return row ? Import(dialog, *row, std::atoi(argv[3])) : Usage();
     }
     if (command == "about") {
         PostMessageW(dialog, WM_SYSCOMMAND, kAboutCommand, 0);  // posted: the box runs modally

@@ -2,7 +2,8 @@
 # End to end: the real MarrowgateImporter.exe under Wine on a virtual display, in a prefix
 # where the sources are real (GOG and Steam registry entries pointing at raw images built
 # from the demo disc, a CD-ROM drive D: holding the demo disc), driven by tests/e2e/driver.
-# The window is closed with Done, with Enter, and with Esc during an import.
+# The window is closed with Done, with Enter, and with Esc during an import. It runs on
+# the 32-bit program or on its 64-bit twin, with the Wine loader of the program's width.
 #   e2e.sh WINDOWS_BUILD_DIR [SCREENSHOT_DIR]
 # With SCREENSHOT_DIR, the window and the About box are saved there as importer.png and
 # about.png (README's pictures: tests/e2e/e2e.sh build/win docs). MG_E2E_APP names another
@@ -15,7 +16,8 @@ mkdir -p "$shots" && shots="$(cd "$shots" && pwd)"
 app="${MG_E2E_APP:-$build/MarrowgateImporter.exe}" driver="$build/tests/e2e-driver.exe"
 product_line="$(sed -n 's/^#define MG_PRODUCT_LINE "\(.*\)"$/\1/p' "$build/generated/Version.h")"
 [ -n "$product_line" ] || { echo "FAIL: no MG_PRODUCT_LINE in $build/generated/Version.h"; exit 1; }
-export WINEPREFIX="$build/wine-e2e" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+source "$root/scripts/wine-lib.sh"
+export WINEPREFIX="$build/wine-e2e"
 work="$build/e2e"
 failures=0
 
@@ -24,54 +26,70 @@ step() { echo "-- $*"; }
 drive() { wine "$driver" "$@" 2>&1 | tr -d '\r'; return "${PIPESTATUS[0]}"; }
 
 source "$root/scripts/xvfb.sh"
-source "$root/scripts/wine-lib.sh"
+use_wine_for "$app" || exit 1
+[ "$(pe_bits "$driver")" = "$MG_WIN_BITS" ] || { echo "FAIL: $driver and $app differ in width"; exit 1; }
+echo "-- on a $MG_WIN_BITS-bit program: $app"
 if [ -z "${MG_E2E_DISPLAY:-}" ]; then start_xvfb || exit 1; else export DISPLAY="$MG_E2E_DISPLAY"; fi
 trap 'wineserver -k 2>/dev/null; stop_xvfb' EXIT
 
 # --- the prefix: win64, fonts, no Z:, a virtual desktop (framed windows), D: a CD-ROM drive
 create_wine_prefix d:
-(cd "$WINEPREFIX/drive_c" &&
-    wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default /f &&
-    wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ /d 1024x768 /f) >/dev/null 2>&1
+wine_reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default /f
+wine_reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ /d 1024x768 /f
 wineserver -k 2>/dev/null; wineserver -w 2>/dev/null  # the desktop is chosen when Wine starts
 rm -rf "$work" && mkdir -p "$work"
 ln -sfn "$work" "$WINEPREFIX/dosdevices/w:"
-wineserver -p </dev/null >/dev/null 2>&1
-(cd "$WINEPREFIX/drive_c" && wine cmd /c exit 0 </dev/null >/dev/null 2>&1)
+start_wineserver
 
-# --- the sources: the demo disc as a folder, and as raw images for GOG and Steam
+# --- the sources: the demo disc as a folder, and as raw images for GOG and Steam; a long
+# disc, whose import surely lasts while the test looks at it from outside: ten
+# thousands of small files (about 2 ms each under Wine)
+raw_image() {  # raw_image TREE NAME: W:\NAME\GAME.GOG, wrapped by the Windows build's writer
+    genisoimage -quiet -V MARROWGATE -o "$work/$2.iso" "$1" 2>/dev/null
+    mkdir -p "$work/$2"
+    (cd "$work" && wine "$build/make-raw-image.exe" "W:\\$2.iso" "W:\\$2\\GAME.GOG")
+    rm -f "$work/$2.iso"
+}
 cp -r "$root/demo/disc" "$work/disc"
-genisoimage -quiet -V MARROWGATE -o "$work/demo.iso" "$root/demo/disc" 2>/dev/null
-mkdir -p "$work/gog" "$work/Steam/steamapps/common/Marrowgate (I)" "$work/corrupt"
-(cd "$work" && wine "$build/make-raw-image.exe" 'W:\demo.iso' 'W:\gog\GAME.GOG')
-cp "$work/gog/GAME.GOG" "$work/Steam/steamapps/common/Marrowgate (I)/GAME.GOG"
+raw_image "$root/demo/disc" gog
+steam_game="$work/Steam/steamapps/common/Marrowgate (I)"
+mkdir -p "$steam_game" "$work/corrupt" "$work/long-disc/DATA" "$work/long-disc/FMV"
+cp "$work/gog/GAME.GOG" "$steam_game/GAME.GOG"
 head -c 200000 /dev/zero > "$work/corrupt/GAME.GOG"
-
-reg() { (cd "$WINEPREFIX/drive_c" && wine reg "$@" >/dev/null 2>&1); }
-set_gog() { reg add 'HKLM\SOFTWARE\GOG.com\Games\1207663463' /v path /t REG_SZ /d "$1" /f; }   # as a 32-bit installer writes it
-clear_gog() { reg delete 'HKLM\SOFTWARE\GOG.com\Games\1207663463' /f; }
-set_steam() { reg add 'HKCU\Software\Valve\Steam' /v SteamPath /t REG_SZ /d "$1" /f; }
-clear_steam() { reg delete 'HKCU\Software\Valve\Steam' /v SteamPath /f; }
+echo credits > "$work/long-disc/DATA/CRED1.PCX"
+for part in 1 2 3 4 5 6 7 8; do
+    mkdir "$work/long-disc/DATA/PART$part"
+    (cd "$work/long-disc/DATA/PART$part" && head -c 1250 /dev/zero | split -b 1 -a 4 -d - F)
+done
+raw_image "$work/long-disc" long
+mkdir -p "$work/LongSteam/steamapps/common"
+mv "$work/long" "$work/LongSteam/steamapps/common/Marrowgate (I)"
+rm -rf "$work/long-disc"
 disc_in() { ln -sfn "$work/disc" "$WINEPREFIX/dosdevices/d:"; }
 disc_out() { ln -sfn "$work/no-disc" "$WINEPREFIX/dosdevices/d:"; }
 
 # --- running the importer and looking at it
 start_app() {  # start_app RUN: a fresh working folder W:\RUN
     mkdir -p "$work/$1"
-    (cd "$work/$1" && exec wine "$app") >/dev/null 2>&1 &
+    (cd "$work/$1" && exec_wine "$app") >/dev/null 2>&1 &
     APP=$!
     drive wait-window 20000 >/dev/null || fail "$1: the window did not appear"
 }
 state() { STATE="$(drive state)"; }
 value() { printf '%s\n' "$STATE" | sed -n "s/^$1=//p"; }
-expect() {  # expect WHAT key=value...
+expect() { state; holds "$@"; }  # expect WHAT key=value...
+holds() {  # holds WHAT key=value...: of the STATE read last
     local what="$1"; shift
-    state
     for pair in "$@"; do
         [ "$(value "${pair%%=*}")" = "${pair#*=}" ] || fail "$what: ${pair%%=*} is '$(value "${pair%%=*}")', expected '${pair#*=}'"
     done
 }
 wait_row() { drive wait-row "$@" 15000 >/dev/null || fail "row $1 never showed '$2'"; }
+import_row() {  # import_row ROW: Install, and STATE as the window showed it during the import
+    STATE="$(drive import "$1" 60000)" || fail "$1: the import did not end"
+    local ms; ms="$(value notice-ms)"
+    [ "${ms:-0}" -ge 2000 ] || fail "$1: the notice came ${ms:-never} ms after the click, not after the job's 2000 ms"
+}
 finish_app() {  # finish_app HOW: Done, or a key (Escape, Return); the process ends
     if [ "$1" = Done ]; then drive click 1 >/dev/null; else press "$1"; fi
     if ! drive wait-gone 5000 >/dev/null; then
@@ -108,7 +126,7 @@ requires="Brindlecast requires the level files from the original game to run"
 present="Required files are now present"
 
 step "no source"
-clear_gog; clear_steam; disc_out
+clear_gog_entry; clear_steam_entry; disc_out
 start_app run-none
 expect "no source" "headline=$requires" "gog=Not found" "steam=Not found" "disc=Not found" \
     install-gog=0 install-steam=0 install-disc=0 done=1
@@ -116,7 +134,7 @@ finish_app Done
 [ -z "$(ls -A "$work/run-none")" ] || fail "no source: something was written"
 
 step "all three sources"
-set_gog 'W:\gog'; set_steam 'W:/Steam'; disc_in
+set_gog_entry 'W:\gog'; set_steam_entry 'W:/Steam'; disc_in
 start_app run-all
 expect "all sources" "headline=$requires" "gog=Ready to import" "steam=Ready to import" "disc=Ready to import" \
     install-gog=1 install-steam=1 install-disc=1 done=1
@@ -136,54 +154,55 @@ grep -q "owner-is-importer=1" <<<"$about" || fail "About: not owned by the impor
 sleep 1; shot "$work/about.png"; crop "$work/about.png" "$(sed -n 's/^about-rect=//p' <<<"$about" | tr -d '\r')" "$shots/about.png"
 drive close-about >/dev/null || fail "About did not close with OK"
 
-step "GOG import: marquee while importing, then the files"
-drive click 1002 >/dev/null
-wait_row gog "Importing files"
-expect "GOG importing" "steam=Ready to import" "disc=Ready to import" install-gog=0 install-steam=0 install-disc=0 done=0
-bar="$(value rect-gog)"
+step "GOG import, then the files"
+import_row gog
+holds "GOG importing" "steam=Ready to import" "disc=Ready to import" install-gog=0 install-steam=0 install-disc=0 done=0 \
+    "end=Files imported"
+expect "GOG imported" "headline=$present" install-gog=1 install-steam=1 install-disc=1 done=1
+same_tree "GOG import" "$work/expected-image" "$work/run-all"
+
+step "Steam import over it, and the GOG row again"
+import_row steam
+holds "Steam importing" "headline=$present" "gog=Files imported" done=0 "end=Files imported"
+import_row gog
+holds "GOG again" "end=Files imported"
+same_tree "imported again" "$work/expected-image" "$work/run-all"
+
+step "disc import after an image import fails: DATA exists"
+import_row disc
+holds "disc importing" "end=Import failed"
+expect "disc after image" "headline=$present" "gog=Files imported" "steam=Files imported" install-disc=1 done=1
+same_tree "disc after image" "$work/expected-image" "$work/run-all"
+finish_app Done
+
+step "disc import"
+clear_gog_entry; clear_steam_entry
+start_app run-disc
+expect "disc only" "gog=Not found" "steam=Not found" "disc=Ready to import" install-gog=0 install-disc=1
+import_row disc
+holds "disc importing" "end=Files imported"
+expect "disc imported" "headline=$present"
+same_tree "disc import" "$work/expected-disc" "$work/run-disc"
+finish_app Return   # Enter presses Done while it is enabled
+
+step "a corrupt image fails; a long import: the marquee, Enter, and Escape, which ends the program"
+set_gog_entry 'W:\corrupt'; set_steam_entry 'W:\LongSteam'; disc_out
+start_app run-long
+import_row gog
+holds "corrupt image" "end=Import failed"
+expect "corrupt image" "headline=$requires" "steam=Ready to import" install-gog=1 done=1
+drive click 1004 >/dev/null; wait_row steam "Importing files"
+expect "long import" "gog=Import failed" "disc=Not found" install-gog=0 install-steam=0 done=0
+bar="$(value rect-steam)"
 shot "$work/m1.png"; sleep 0.5; shot "$work/m2.png"
 crop "$work/m1.png" "$bar" "$work/bar1.png"; crop "$work/m2.png" "$bar" "$work/bar2.png"
 changed="$(compare -metric AE "$work/bar1.png" "$work/bar2.png" null: 2>&1 | cut -d' ' -f1)"
 [ "${changed%.*}" -gt 20 ] 2>/dev/null || fail "marquee: the bar did not move ($changed pixels changed)"
 dark="$(convert "$work/bar1.png" -colorspace gray -threshold 25% -negate -format '%[fx:round(mean*w*h)]' info:)"
 [ "$dark" -gt 40 ] || fail "marquee: no text over the bar ($dark dark pixels)"
-wait_row gog "Files imported"
-expect "GOG imported" "headline=$present" install-gog=1 install-steam=1 install-disc=1 done=1
-same_tree "GOG import" "$work/expected-image" "$work/run-all"
-
-step "Steam import over it, and the GOG row again"
-drive click 1004 >/dev/null; wait_row steam "Importing files"
-expect "Steam importing" "headline=$present" "gog=Files imported" done=0
-wait_row steam "Files imported"
-drive click 1002 >/dev/null; wait_row gog "Importing files"
-wait_row gog "Files imported"
-same_tree "imported again" "$work/expected-image" "$work/run-all"
-
-step "disc import after an image import fails: DATA exists"
-drive click 1006 >/dev/null; wait_row disc "Importing files"
-wait_row disc "Import failed"
-expect "disc after image" "headline=$present" "gog=Files imported" "steam=Files imported" install-disc=1 done=1
-same_tree "disc after image" "$work/expected-image" "$work/run-all"
-finish_app Done
-
-step "disc import"
-clear_gog; clear_steam
-start_app run-disc
-expect "disc only" "gog=Not found" "steam=Not found" "disc=Ready to import" install-gog=0 install-disc=1
-drive click 1006 >/dev/null; wait_row disc "Files imported"
-expect "disc imported" "headline=$present"
-same_tree "disc import" "$work/expected-disc" "$work/run-disc"
-finish_app Return   # Enter presses Done while it is enabled
-
-step "a corrupt image fails; Escape during an import ends the program"
-set_gog 'W:\corrupt'; set_steam 'W:\Steam'; disc_out
-start_app run-corrupt
-drive click 1002 >/dev/null; wait_row gog "Import failed"
-expect "corrupt image" "headline=$requires" "steam=Ready to import" install-gog=1 done=1
-drive click 1004 >/dev/null; wait_row steam "Importing files"
-expect "Escape during an import" done=0
 press Return; sleep 0.5   # Enter does not press a disabled Done
 drive wait-window 100 >/dev/null || fail "Enter closed the window while Done was disabled"
+expect "Escape during an import" "steam=Importing files" done=0
 finish_app Escape
 
 [ "$failures" -eq 0 ] && echo "end-to-end: all checks passed"

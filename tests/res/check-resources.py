@@ -2,8 +2,9 @@
 """Reads the resources back from the built MarrowgateImporter.exe and checks them against
 what the program is meant to carry: both dialog templates control by control, the About
 string, icon 128, the version block, the manifest, the dialog layouts, and the PE header
-(32-bit GUI, subsystem 6.0, system DLLs only).  Usage: check-resources.py EXE VERSION,
-VERSION being the project's four-part version (1.0.0.1)."""
+(machine type, GUI, subsystem 6.0, system DLLs only).  Usage: check-resources.py EXE VERSION
+[MACHINE], VERSION being the project's four-part version (1.0.0.1) and MACHINE i386 (the
+program we ship, the default) or x86-64 (its 64-bit twin, which carries the same resources)."""
 import struct
 import sys
 import xml.etree.ElementTree as ET
@@ -25,6 +26,9 @@ def expect(actual, expected, what):
 RT = pefile.RESOURCE_TYPE
 pe = pefile.PE(sys.argv[1])
 VERSION = sys.argv[2]
+MACHINE = sys.argv[3] if len(sys.argv) > 3 else "i386"
+MACHINE_TYPES = {"i386": 0x14C, "x86-64": 0x8664}
+MANIFEST_ARCHITECTURES = {"i386": "x86", "x86-64": "amd64"}
 major, minor, patch, tweak = (int(part) for part in VERSION.split("."))
 
 
@@ -168,7 +172,7 @@ for key, value in {"FileDescription": "Marrowgate Importer", "FileVersion": VERS
     expect(values.get(key), value, f"version string {key}")
 check(values.get("CompanyName") and values.get("LegalCopyright"), "version: company and rights strings")
 
-# Manifest: common controls 6.0 for x86, asInvoker, dpiAware.
+# Manifest: common controls 6.0 for the program's processor (x86 for what ships), asInvoker, dpiAware.
 manifests = resources(RT["RT_MANIFEST"])
 expect(sorted(manifests), [(1, 1033)], "manifest")
 if (1, 1033) in manifests:
@@ -178,7 +182,7 @@ if (1, 1033) in manifests:
     identity = root.find("v1:dependency/v1:dependentAssembly/v1:assemblyIdentity", ns)
     expect(identity is not None and dict(identity.attrib), {
         "type": "win32", "name": "Microsoft.Windows.Common-Controls", "version": "6.0.0.0",
-        "processorArchitecture": "x86", "publicKeyToken": "6595b64144ccf1df", "language": "*"}, "common controls")
+        "processorArchitecture": MANIFEST_ARCHITECTURES.get(MACHINE), "publicKeyToken": "6595b64144ccf1df", "language": "*"}, "common controls")
     level = root.find("v3:trustInfo/v3:security/v3:requestedPrivileges/v3:requestedExecutionLevel", ns)
     expect(level is not None and dict(level.attrib), {"level": "asInvoker", "uiAccess": "false"}, "execution level")
     dpi = root.find("v3:application/v3:windowsSettings/ws:dpiAware", ns)
@@ -189,8 +193,8 @@ layouts = resources("AFX_DIALOG_LAYOUT")
 for number in (102, 100):
     expect(layouts.get((number, 1033)), b"\0\0", f"AFX_DIALOG_LAYOUT {number}")
 
-# The executable: 32-bit, GUI subsystem 6.0, nothing but system DLLs.
-expect(pe.FILE_HEADER.Machine, 0x14C, "machine (i386)")
+# The executable: its machine type, GUI subsystem 6.0, nothing but system DLLs.
+expect(pe.FILE_HEADER.Machine, MACHINE_TYPES.get(MACHINE), f"machine ({MACHINE})")
 expect(pe.OPTIONAL_HEADER.Subsystem, 2, "subsystem (Windows GUI)")
 expect((pe.OPTIONAL_HEADER.MajorSubsystemVersion, pe.OPTIONAL_HEADER.MinorSubsystemVersion), (6, 0), "subsystem version")
 imports = sorted(entry.dll.decode().upper() for entry in pe.DIRECTORY_ENTRY_IMPORT)
