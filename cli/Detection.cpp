@@ -4,20 +4,15 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
-#include <fstream>
 #include <set>
-#include <sstream>
 
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "sources/SteamLibraries.h"
+#include "game/GameLocations.h"
 
 namespace {
-
-const char kGameImage[] = "/steamapps/common/Marrowgate (I)/GAME.GOG";
-const char* const kLibraryLists[] = {"/steamapps/libraryfolders.vdf", "/config/libraryfolders.vdf"};
 
 std::string Environment(const char* name) {
     const char* value = std::getenv(name);
@@ -32,13 +27,6 @@ bool IsFile(const std::string& path) {
 bool IsFolder(const std::string& path) {
     struct stat info;
     return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-std::string ReadSmallFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    if (in) text << in.rdbuf();
-    return text.str().substr(0, 1 << 20);
 }
 
 std::string Lower(std::string text) {
@@ -89,7 +77,8 @@ std::vector<std::string> SteamFolders(const DetectionPlaces& places) {
 std::string FindSteamImage(const DetectionPlaces& places) {
     const std::vector<std::string> folders = SteamFolders(places);
     for (const std::string& folder : folders) {
-        if (IsFile(folder + kGameImage)) return folder + kGameImage;
+        const std::string image = SteamImageBelow(folder, '/');
+        if (IsFile(image)) return image;
     }
     std::set<std::string> seen;  // ~/.steam/steam usually leads to ~/.local/share/Steam
     for (const std::string& folder : folders) {
@@ -98,11 +87,8 @@ std::string FindSteamImage(const DetectionPlaces& places) {
         const bool fresh = seen.insert(real).second;
         std::free(real);
         if (!fresh) continue;
-        for (const char* list : kLibraryLists) {
-            for (std::string library : ParseSteamLibraryFolders(ReadSmallFile(folder + list))) {
-                while (library.size() > 1 && library.back() == '/') library.pop_back();
-                if (IsFile(library + kGameImage)) return library + kGameImage;
-            }
+        for (const std::string& image : SteamImagesInListedLibraries(folder, '/')) {
+            if (IsFile(image)) return image;
         }
     }
     return {};
@@ -133,8 +119,8 @@ std::string FindDiscMount(const DetectionPlaces& places) {
     parents.insert(parents.end(), {root + "/media", root + "/mnt", root + "/Volumes"});
     for (const std::string& parent : parents) {
         for (const std::string& mount : Subfolders(parent)) {
-            const std::string data = FindEntryIgnoringCase(mount, "DATA");
-            if (!data.empty() && IsFolder(data) && IsFile(FindEntryIgnoringCase(data, "CRED1.PCX"))) return mount;
+            const std::string data = FindEntryIgnoringCase(mount, kDiscProbeFolder);
+            if (!data.empty() && IsFolder(data) && IsFile(FindEntryIgnoringCase(data, kDiscProbeFile))) return mount;
         }
     }
     return {};

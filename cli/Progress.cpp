@@ -7,7 +7,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include "iso/FileSystem.h"
+#include "text/Utf8.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include "Version.h"
 #include "iso/FileSystem.h"
 #include "iso/IsoExtract.h"
-#include "jobs/GameFolderFilter.h"
+#include "game/GameFolderFilter.h"
 
 namespace {
 

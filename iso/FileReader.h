@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "FileSystem.h"
+#include "DataPiece.h"
 
 // The most one call of Lend hands out: the user data of one large read.
 constexpr uint32_t kLargestLend = 512 * 1024;

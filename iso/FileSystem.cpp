@@ -17,53 +17,7 @@
 
 #include <algorithm>
 
-namespace {
-
-// Decodes one UTF-8 sequence at `i`; returns the code point or -1, and advances `i`.
-long DecodeUtf8(const std::string& text, size_t& i) {
-    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char lead = byte(i);
-    int extra;
-    long cp;
-    if (lead < 0x80) { ++i; return lead; }
-    if (lead >= 0xC2 && lead <= 0xDF) { extra = 1; cp = lead & 0x1F; }
-    else if (lead >= 0xE0 && lead <= 0xEF) { extra = 2; cp = lead & 0x0F; }
-    else if (lead >= 0xF0 && lead <= 0xF4) { extra = 3; cp = lead & 0x07; }
-    else return -1;
-    for (int k = 1; k <= extra; ++k) {
-        if (i + k >= text.size() || (byte(i + k) & 0xC0) != 0x80) return -1;
-        cp = (cp << 6) | (byte(i + k) & 0x3F);
-    }
-    static const long kMinimum[] = {0, 0x80, 0x800, 0x10000};
-    if (cp < kMinimum[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return -1;
-    i += extra + 1;
-    return cp;
-}
-
-}  // namespace
-
-bool IsValidUtf8(const std::string& text) {
-    for (size_t i = 0; i < text.size();) {
-        if (DecodeUtf8(text, i) < 0) return false;
-    }
-    return true;
-}
-
-std::wstring WidenUtf8(const std::string& text) {
-    std::wstring wide;
-    for (size_t i = 0; i < text.size();) {
-        long cp = DecodeUtf8(text, i);
-        if (cp < 0) { cp = 0xFFFD; ++i; }
-        if (sizeof(wchar_t) == 2 && cp >= 0x10000) {
-            cp -= 0x10000;
-            wide += static_cast<wchar_t>(0xD800 + (cp >> 10));
-            wide += static_cast<wchar_t>(0xDC00 + (cp & 0x3FF));
-        } else {
-            wide += static_cast<wchar_t>(cp);
-        }
-    }
-    return wide;
-}
+#include "text/Utf8.h"
 
 #ifdef _WIN32
 

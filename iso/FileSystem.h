@@ -6,11 +6,7 @@
 #include <string>
 #include <vector>
 
-// A run of bytes in memory, such as a sector's user data inside a larger read.
-struct DataPiece {
-    const unsigned char* data;
-    uint32_t size;
-};
+#include "DataPiece.h"
 
 // The separator of the platform's own paths.
 #ifdef _WIN32
@@ -35,9 +31,3 @@ bool SeekFile64(FILE* file, uint64_t position);
 // Creates one directory. Returns 0 when it was created or is there already as a
 // directory, else the errno value of the failure.
 int MakeDirectoryUtf8(const std::string& path);
-
-// True when `text` is well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
-bool IsValidUtf8(const std::string& text);
-
-// UTF-8 to UTF-16; expects valid UTF-8 (see IsValidUtf8).
-std::wstring WidenUtf8(const std::string& text);

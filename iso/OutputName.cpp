@@ -3,7 +3,7 @@
 
 #include <cctype>
 
-#include "FileSystem.h"
+#include "text/Utf8.h"
 
 namespace {
 

@@ -2,10 +2,11 @@
 #include <memory>
 #include <string>
 
-#include "GameFolderFilter.h"
+#include "game/GameFolderFilter.h"
 #include "ImportJobs.h"
 #include "JobThread.h"
 #include "iso/IsoExtract.h"
+#include "text/Utf8.h"
 
 namespace {
 
@@ -13,17 +14,10 @@ struct ImageImportArgs {
     std::string imagePath;  // UTF-8
 };
 
-std::string ToUtf8(const CString& text) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &utf8[0], size, nullptr, nullptr);
-    return utf8;
-}
-
 }  // namespace
 
 void StartImageImport(const CString& imagePath) {
-    StartJob<ImageImportArgs>(ImportImageThread, [&] { return ImageImportArgs{ToUtf8(imagePath)}; });
+    StartJob<ImageImportArgs>(ImportImageThread, [&] { return ImageImportArgs{NarrowToUtf8(imagePath)}; });
 }
 
 UINT ImportImageThread(LPVOID param) {

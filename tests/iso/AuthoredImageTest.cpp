@@ -7,7 +7,7 @@
 
 #include "RawSector.h"
 #include "TestFiles.h"
-#include "jobs/GameFolderFilter.h"
+#include "game/GameFolderFilter.h"
 
 namespace {
 

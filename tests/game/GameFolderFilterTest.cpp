@@ -1,7 +1,7 @@
 // GameFolderFilter: which paths the game import takes.
 #include <gtest/gtest.h>
 
-#include "jobs/GameFolderFilter.h"
+#include "game/GameFolderFilter.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Steam's libraryfolders.vdf, as real clients write it, in both formats.
 #include <gtest/gtest.h>
 
-#include "sources/SteamLibraries.h"
+#include "game/SteamLibraries.h"
 
 namespace {
 

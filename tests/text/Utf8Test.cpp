@@ -1,0 +1,40 @@
+// UTF-8 both ways: what is well-formed, and what each ill-formed piece becomes.
+#include <gtest/gtest.h>
+
+#include "text/Utf8.h"
+
+namespace {
+
+TEST(Utf8Test, WellFormedTextOnly) {
+    const struct {
+        const char* text;
+        bool valid;
+    } cases[] = {
+        {"DATA", true},
+        {"\xE3\x83\xA6\xE3\x83\xBC\xE3\x82\xB6\xE3\x83\xBC", true},  // ユーザー
+        {"\xF0\x9F\x8E\xAE", true},                                  // U+1F3AE, beyond the BMP
+        {"\xC0\xAF", false},                                         // overlong '/'
+        {"\xED\xA0\x80", false},                                     // a surrogate
+        {"\xF4\x90\x80\x80", false},                                 // past U+10FFFF
+        {"\xE3\x83", false},                                         // cut short
+        {"\x80", false},                                             // a lone continuation byte
+    };
+    for (const auto& c : cases) EXPECT_EQ(IsValidUtf8(c.text), c.valid) << c.text;
+}
+
+TEST(Utf8Test, RoundTripsThroughWideText) {
+    for (const std::string text : {"", "C:\\Users\\\xE3\x83\xA6\xE3\x83\xBC\xE3\x82\xB6\xE3\x83\xBC", "\xF0\x9F\x8E\xAE.GOG"}) {
+        EXPECT_EQ(NarrowToUtf8(WidenUtf8(text)), text);
+    }
+    EXPECT_EQ(WidenUtf8("\xF0\x9F\x8E\xAE").size(), sizeof(wchar_t) == 2 ? 2u : 1u);
+}
+
+TEST(Utf8Test, IllFormedPiecesBecomeReplacementCharacters) {
+    EXPECT_EQ(WidenUtf8("a\xC0" "b"), L"a\xFFFD" L"b");
+    if (sizeof(wchar_t) == 2) {
+        EXPECT_EQ(NarrowToUtf8(std::wstring(1, static_cast<wchar_t>(0xD800)) + L"x"), "\xEF\xBF\xBDx");
+        EXPECT_EQ(NarrowToUtf8(std::wstring(1, static_cast<wchar_t>(0xDC00))), "\xEF\xBF\xBD");
+    }
+}
+
+}  // namespace

@@ -1,0 +1,14 @@
+// UTF-8, the text of every path and name inside the programs, and its conversions to and
+// from the wide text of the Windows API (UTF-16 there; UTF-32 where wchar_t is 32 bits).
+#pragma once
+
+#include <string>
+
+// True when `text` is well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
+bool IsValidUtf8(const std::string& text);
+
+// UTF-8 to wide text; each ill-formed byte becomes U+FFFD.
+std::wstring WidenUtf8(const std::string& text);
+
+// Wide text to UTF-8; a lone surrogate becomes U+FFFD.
+std::string NarrowToUtf8(const std::wstring& text);
