@@ -70,16 +70,17 @@ void ConsoleObserver::OnBytesWritten(uint32_t count) {
     Draw(false);
 }
 
-void ConsoleObserver::OnProblem(ExtractResult cause, const std::string& where, int systemError) {
+void ConsoleObserver::OnProblem(ExtractResult cause, ProblemPlace place, const std::string& where, int systemError) {
     if (++m_problems > kMaxProblemLines) return;
     if (m_lineShown) std::fputs("\r\033[K", stderr);
     m_lineShown = false;
     std::string line = "marrowgate-import: ";
-    if (cause == ExtractImageNotOpened || cause == ExtractOutputFailed) {
-        line += Printable(where) + ": " + ExtractResultMessage(cause);
-    } else {
-        line += Printable(m_imagePath) + ": " + (where.empty() ? "" : Printable(where) + ": ") + ExtractResultMessage(cause);
+    switch (place) {
+    case ProblemPlace::Image: line += Printable(where.empty() ? m_imagePath : where); break;
+    case ProblemPlace::InsideImage: line += Printable(m_imagePath) + ": " + Printable(where); break;
+    case ProblemPlace::Output: line += Printable(where); break;
     }
+    line += std::string(": ") + ExtractResultMessage(cause);
     if (systemError != 0) line += std::string(": ") + std::strerror(systemError);
     std::fprintf(stderr, "%s\n", line.c_str());
 }

@@ -23,7 +23,7 @@ public:
     void OnDirectory(const std::string& path) override;
     void OnFile(const std::string& path, uint32_t size) override;
     void OnBytesWritten(uint32_t count) override;
-    void OnProblem(ExtractResult cause, const std::string& where, int systemError) override;
+    void OnProblem(ExtractResult cause, ProblemPlace place, const std::string& where, int systemError) override;
 
     void Finish();  // ends the progress line
     uint64_t files() const { return m_files; }

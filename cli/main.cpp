@@ -105,8 +105,6 @@ int ImportImage(const Options& options) {
     extract.observer = &console;
     const ExtractResult result = ExtractImageFile(options.image, filter, extract);
     console.Finish();
-    if (result == ExtractNoPrimaryDescriptor || result == ExtractBadIdentifier)
-        std::fprintf(stderr, "marrowgate-import: %s: %s\n", Printable(options.image).c_str(), ExtractResultMessage(result));
     if (showProgress && result == ExtractOk)
         std::fprintf(stderr, "Imported %llu files into %s\n", static_cast<unsigned long long>(console.files()),
                      Printable(options.directory).c_str());

@@ -106,7 +106,7 @@ public:
     ExtractResult Run(const unsigned char* rootRecord);
 
 private:
-    void Report(ExtractResult cause, const std::string& where, int systemError = 0);
+    void Report(ExtractResult cause, ProblemPlace place, const std::string& where, int systemError = 0);
     bool LoadNextBlock(Directory& directory);
     bool NextRecord(Directory& directory, Record& record);
     void VisitRecord(const Record& record);
@@ -129,9 +129,9 @@ private:
     std::string m_outputPath;        // the same, relative to the output root
 };
 
-void TreeWalk::Report(ExtractResult cause, const std::string& where, int systemError) {
+void TreeWalk::Report(ExtractResult cause, ProblemPlace place, const std::string& where, int systemError) {
     if (m_result == ExtractOk) m_result = cause;
-    if (m_options.observer) m_options.observer->OnProblem(cause, where, systemError);
+    if (m_options.observer) m_options.observer->OnProblem(cause, place, where, systemError);
 }
 
 std::string TreeWalk::ImagePath(const std::string& identifier) const {
@@ -175,7 +175,7 @@ ExtractResult TreeWalk::Run(const unsigned char* rootRecord) {
     const uint32_t length = ReadLe32(rootRecord + kRecordDataLength);
     // Every directory holds at least its "." and ".." records.
     if (length == 0 || uint64_t{extent} * kBlockSize + length > kAddressSpace) {
-        Report(ExtractMalformedRecord, "/");
+        Report(ExtractMalformedRecord, ProblemPlace::InsideImage, "/");
         return m_result;
     }
     ClaimBlocks(extent, length);
@@ -200,7 +200,7 @@ bool TreeWalk::LoadNextBlock(Directory& directory) {
     directory.nextBlock += kBlockSize;
     if (directory.blockBytes < want) {
         directory.truncated = true;
-        Report(ExtractImageTruncated, ImagePath(""));
+        Report(ExtractImageTruncated, ProblemPlace::InsideImage, ImagePath(""));
     }
     return directory.blockBytes > 0;
 }
@@ -218,14 +218,14 @@ bool TreeWalk::NextRecord(Directory& directory, Record& record) {
         }
         if (length < kMinRecordLength || length > room) {
             // The record does not fit its block: nothing after it in the block can be trusted.
-            if (!directory.truncated) Report(ExtractMalformedRecord, ImagePath(""));
+            if (!directory.truncated) Report(ExtractMalformedRecord, ProblemPlace::InsideImage, ImagePath(""));
             directory.position = directory.blockBytes;
             continue;
         }
         directory.position += length;
         const uint32_t idLength = p[kRecordIdLength];
         if (idLength == 0 || kRecordId + idLength > length) {
-            Report(ExtractMalformedRecord, ImagePath(""));
+            Report(ExtractMalformedRecord, ProblemPlace::InsideImage, ImagePath(""));
             continue;
         }
         // A first byte below 32, taken as signed, marks "." (0x00) and ".." (0x01); any
@@ -242,12 +242,12 @@ bool TreeWalk::NextRecord(Directory& directory, Record& record) {
 void TreeWalk::VisitRecord(const Record& record) {
     const std::string name = record.isDirectory ? record.identifier : OutputFileName(record.identifier);
     if (!IsSafeName(name)) {
-        Report(ExtractUnsafeName, ImagePath(record.identifier));
+        Report(ExtractUnsafeName, ProblemPlace::InsideImage, ImagePath(record.identifier));
         return;
     }
     if (!m_filter(m_filterPath + '\\' + record.identifier)) return;
     if (uint64_t{record.extent} * kBlockSize + record.dataLength > kAddressSpace) {
-        Report(ExtractMalformedRecord, ImagePath(record.identifier));
+        Report(ExtractMalformedRecord, ProblemPlace::InsideImage, ImagePath(record.identifier));
         return;
     }
     if (record.isDirectory) {
@@ -260,15 +260,15 @@ void TreeWalk::VisitRecord(const Record& record) {
 void TreeWalk::EnterDirectory(const Record& record, const std::string& name) {
     const std::string imagePath = ImagePath(record.identifier);
     if (record.dataLength == 0) {
-        Report(ExtractMalformedRecord, imagePath);
+        Report(ExtractMalformedRecord, ProblemPlace::InsideImage, imagePath);
         return;
     }
     if (static_cast<int>(m_stack.size()) >= kMaxDirectoryDepth) {
-        Report(ExtractTooDeep, imagePath);
+        Report(ExtractTooDeep, ProblemPlace::InsideImage, imagePath);
         return;
     }
     if (!ClaimBlocks(record.extent, record.dataLength)) {
-        Report(ExtractDirectoryLoop, imagePath);
+        Report(ExtractDirectoryLoop, ProblemPlace::InsideImage, imagePath);
         return;
     }
     const size_t filterLength = m_filterPath.size();
@@ -278,7 +278,7 @@ void TreeWalk::EnterDirectory(const Record& record, const std::string& name) {
     if (!m_options.listOnly) {
         const int error = MakeDirectoryUtf8(OutputPath());
         if (error != 0) {
-            Report(ExtractOutputFailed, OutputPath(), error);
+            Report(ExtractOutputFailed, ProblemPlace::Output, OutputPath(), error);
             m_filterPath.resize(filterLength);
             m_outputPath.resize(outputLength);
             return;
@@ -295,13 +295,13 @@ void TreeWalk::ExtractFile(const Record& record, const std::string& name) {
     if (m_options.listOnly) {
         unsigned char last;
         if (record.dataLength > 0 && m_reader.Read(offset + record.dataLength - 1, 1, &last) != 1)
-            Report(ExtractImageTruncated, ImagePath(record.identifier));
+            Report(ExtractImageTruncated, ProblemPlace::InsideImage, ImagePath(record.identifier));
         return;
     }
     const std::string outputPath = m_options.outputRoot + kPathSeparator + relative;
     const WriteOutcome outcome = WriteExtent(m_reader, offset, record.dataLength, outputPath, m_copyBuffer, m_options.observer);
-    if (outcome.cause == ExtractImageTruncated) Report(outcome.cause, ImagePath(record.identifier));
-    else if (outcome.cause != ExtractOk) Report(outcome.cause, outputPath, outcome.systemError);
+    if (outcome.cause == ExtractImageTruncated) Report(outcome.cause, ProblemPlace::InsideImage, ImagePath(record.identifier));
+    else if (outcome.cause != ExtractOk) Report(outcome.cause, ProblemPlace::Output, outputPath, outcome.systemError);
 }
 
 }  // namespace
@@ -322,12 +322,28 @@ const char* ExtractResultMessage(ExtractResult result) {
     return "unknown failure";
 }
 
-ExtractResult ExtractIsoTree(FileReader& reader, ExtractFilter filter, const ExtractOptions& options) {
+namespace {
+
+ExtractResult ReportImageProblem(const ExtractOptions& options, ExtractResult cause, const std::string& imagePath,
+                                 int systemError = 0) {
+    if (options.observer) options.observer->OnProblem(cause, ProblemPlace::Image, imagePath, systemError);
+    return cause;
+}
+
+ExtractResult ExtractTree(FileReader& reader, ExtractFilter& filter, const ExtractOptions& options,
+                          const std::string& imagePath) {
     std::array<unsigned char, kBlockSize> descriptor{};
     reader.Read(kDescriptorOffset, kBlockSize, descriptor.data());  // bytes not delivered stay 0
-    if (descriptor[0] != 1) return ExtractNoPrimaryDescriptor;
-    if (std::memcmp(descriptor.data() + 1, "CD001", 5) != 0) return ExtractBadIdentifier;
+    if (descriptor[0] != 1) return ReportImageProblem(options, ExtractNoPrimaryDescriptor, imagePath);
+    if (std::memcmp(descriptor.data() + 1, "CD001", 5) != 0)
+        return ReportImageProblem(options, ExtractBadIdentifier, imagePath);
     return TreeWalk(reader, filter, options).Run(descriptor.data() + kRootRecordOffset);
+}
+
+}  // namespace
+
+ExtractResult ExtractIsoTree(FileReader& reader, ExtractFilter filter, const ExtractOptions& options) {
+    return ExtractTree(reader, filter, options, "");
 }
 
 ExtractResult ExtractImageFile(const std::string& imagePath, ExtractFilter filter) {
@@ -336,10 +352,7 @@ ExtractResult ExtractImageFile(const std::string& imagePath, ExtractFilter filte
 
 ExtractResult ExtractImageFile(const std::string& imagePath, ExtractFilter filter, const ExtractOptions& options) {
     FILE* file = OpenFileUtf8(imagePath, "rb");
-    if (!file) {
-        if (options.observer) options.observer->OnProblem(ExtractImageNotOpened, imagePath, errno);
-        return ExtractImageNotOpened;
-    }
+    if (!file) return ReportImageProblem(options, ExtractImageNotOpened, imagePath, errno);
     FileReaderCDMode1 reader(file);
-    return ExtractIsoTree(reader, std::move(filter), options);
+    return ExtractTree(reader, filter, options, imagePath);
 }

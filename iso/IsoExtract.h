@@ -36,18 +36,24 @@ constexpr int kMaxDirectoryDepth = 64;
 // A refused folder is not entered.
 using ExtractFilter = std::function<bool(std::string)>;
 
+// Which kind of path a problem names.
+enum class ProblemPlace {
+    Image,        // the image as a whole: its path ("" when read through ExtractIsoTree)
+    InsideImage,  // a folder or file inside the image, "DATA/CON.TXT;1" ("/" for the root)
+    Output,       // a folder or file written, as an output path
+};
+
 // Hears what an extraction does. Paths are relative to the output folder, with the
-// platform's separator.
+// platform's separator. Every failure reaches OnProblem before the result is returned.
 class ExtractObserver {
 public:
     virtual ~ExtractObserver() = default;
     virtual void OnDirectory(const std::string& path) { (void)path; }
     virtual void OnFile(const std::string& path, uint32_t size) { (void)path; (void)size; }
     virtual void OnBytesWritten(uint32_t count) { (void)count; }
-    // `where` is the image's path, a path inside the image ("DATA/CON.TXT;1") or an
-    // output path; `systemError` an errno value, or 0.
-    virtual void OnProblem(ExtractResult cause, const std::string& where, int systemError) {
-        (void)cause; (void)where; (void)systemError;
+    // `systemError` is an errno value, or 0.
+    virtual void OnProblem(ExtractResult cause, ProblemPlace place, const std::string& where, int systemError) {
+        (void)cause; (void)place; (void)where; (void)systemError;
     }
 };
 

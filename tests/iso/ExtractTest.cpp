@@ -15,9 +15,18 @@ namespace {
 using namespace test;
 using Tree = std::map<std::string, std::string>;
 
+// Each failure of the image as a whole reaches the observer too, naming the image.
 TEST(ExtractImageFile, ChecksTheImageBeforeTheWalk) {
     ScratchDir dir;
-    EXPECT_EQ(ExtractImageFile(Utf8(dir.path() / "missing.gog"), AcceptAll{nullptr}), ExtractImageNotOpened);
+    RecordingObserver missing;
+    ExtractOptions missingOptions;
+    missingOptions.observer = &missing;
+    const std::string missingPath = Utf8(dir.path() / "missing.gog");
+    EXPECT_EQ(ExtractImageFile(missingPath, AcceptAll{nullptr}, missingOptions), ExtractImageNotOpened);
+    ASSERT_EQ(missing.problems.size(), 1u);
+    EXPECT_EQ(missing.problems[0].place, ProblemPlace::Image);
+    EXPECT_EQ(missing.problems[0].where, missingPath);
+    EXPECT_NE(missing.problems[0].systemError, 0);
 
     const Bytes good = BuildImage({Dir("DATA", {File("A;1", "a")})});
     struct Case {
@@ -39,11 +48,19 @@ TEST(ExtractImageFile, ChecksTheImageBeforeTheWalk) {
         const auto path = dir.path() / "image.gog";
         WriteBytes(path, WrapRawMode1(image));
         ScratchDir out;
+        RecordingObserver observer;
         ExtractOptions options;
         options.outputRoot = out.utf8();
+        options.observer = &observer;
         EXPECT_EQ(ExtractImageFile(Utf8(path), AcceptAll{nullptr}, options), c.expected) << c.what;
         if (c.expected != ExtractOk) {
             EXPECT_TRUE(ReadTree(out.path()).empty()) << c.what;
+            ASSERT_EQ(observer.problems.size(), 1u) << c.what;
+            EXPECT_EQ(observer.problems[0].cause, c.expected) << c.what;
+            EXPECT_EQ(observer.problems[0].place, ProblemPlace::Image) << c.what;
+            EXPECT_EQ(observer.problems[0].where, Utf8(path)) << c.what;
+        } else {
+            EXPECT_TRUE(observer.problems.empty()) << c.what;
         }
     }
 }
@@ -210,6 +227,7 @@ TEST(ExtractIsoTree, OutputThatCannotBeCreatedIsAFailure) {
     RecordingObserver observer;
     EXPECT_EQ(ExtractInto(image, out.path(), AcceptAll{nullptr}, &observer), ExtractOutputFailed);
     ASSERT_EQ(observer.problems.size(), 2u);
+    EXPECT_EQ(observer.problems[0].place, ProblemPlace::Output);
     EXPECT_NE(observer.problems[0].where.find("TAKEN"), std::string::npos);
     EXPECT_NE(observer.problems[0].systemError, 0);
     EXPECT_NE(observer.problems[1].where.find("FMV"), std::string::npos);

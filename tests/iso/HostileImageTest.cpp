@@ -125,6 +125,9 @@ TEST_P(BadRecordTest, IsReportedAndPassedOver) {
     EXPECT_EQ(out.Extract(image), GetParam().expected) << GetParam().what;
     EXPECT_EQ(out.Written().count("DATA/GOOD"), 1u) << GetParam().what;
     EXPECT_TRUE(out.Beside().empty());
+    ASSERT_FALSE(out.observer.problems.empty()) << GetParam().what;
+    EXPECT_EQ(out.observer.problems[0].place, ProblemPlace::InsideImage) << GetParam().what;
+    EXPECT_EQ(out.observer.problems[0].where.rfind("DATA/", 0), 0u) << out.observer.problems[0].where;
 }
 
 Bytes Truncated(Bytes record, size_t length) {

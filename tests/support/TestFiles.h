@@ -47,6 +47,7 @@ std::map<std::string, std::string> ReadTree(const fs::path& root);
 struct RecordingObserver : ExtractObserver {
     struct Problem {
         ExtractResult cause;
+        ProblemPlace place;
         std::string where;
         int systemError;
     };
@@ -56,8 +57,8 @@ struct RecordingObserver : ExtractObserver {
     void OnDirectory(const std::string& path) override { entries.push_back(path + kSeparator); }
     void OnFile(const std::string& path, uint32_t) override { entries.push_back(path); }
     void OnBytesWritten(uint32_t count) override { bytes += count; }
-    void OnProblem(ExtractResult cause, const std::string& where, int error) override {
-        problems.push_back({cause, where, error});
+    void OnProblem(ExtractResult cause, ProblemPlace place, const std::string& where, int error) override {
+        problems.push_back({cause, place, where, error});
     }
     static const char kSeparator;
 };
