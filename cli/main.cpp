@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "Detection.h"
+#include "ExitStatus.h"
 #include "DiscCopy.h"
 #include "Progress.h"
 #include "Version.h"
@@ -19,30 +20,7 @@
 
 namespace {
 
-constexpr int kExitInternal = 1;
-constexpr int kExitUsage = 2;
-constexpr int kExitDiscUnreadable = 12;
-constexpr int kExitNoSource = 13;
-
-// Every extraction result has its own exit status: the result plus one (3 to 11).
-int ExitStatusOf(ExtractResult result) { return result == ExtractOk ? 0 : static_cast<int>(result) + 1; }
-
-const char* const kExitStatusHelp =
-    "Exit status:\n"
-    "  0   every folder and file was imported\n"
-    "  1   internal error (out of memory)\n"
-    "  2   usage error\n"
-    "  3   the image cannot be opened\n"
-    "  4   not a CD image with an ISO 9660 file system\n"
-    "  5   the volume descriptor is not ISO 9660 (no CD001)\n"
-    "  6   the image ends inside a folder or file\n"
-    "  7   malformed directory record\n"
-    "  8   folder already walked (loop or shared folder)\n"
-    "  9   folders nested too deeply\n"
-    "  10  name not safe to create\n"
-    "  11  cannot write a folder or file (or the output folder; DATA or FMV exists for a disc)\n"
-    "  12  cannot read a folder or file of the disc\n"
-    "  13  no source of the game found\n"
+const char* const kHelpFooter =
     "From 6 on, every good file is still imported; nothing already written is removed.\n"
     "\n"
     "Without IMAGE, the game is looked for in Steam's folders (~/.steam/steam, ~/.steam/root,\n"
@@ -74,19 +52,19 @@ bool PrepareOutputFolder(const std::string& directory) {
 }
 
 int ImportDisc(const Options& options, const std::string& mount) {
-    if (!PrepareOutputFolder(options.directory)) return ExitStatusOf(ExtractOutputFailed);
+    if (!PrepareOutputFolder(options.directory)) return ExitStatusOf(ExitCause::OutputFailed);
     switch (CopyDiscFolders(mount, options.directory)) {
     case DiscCopyResult::Ok: return 0;
-    case DiscCopyResult::SourceUnreadable: return kExitDiscUnreadable;
-    case DiscCopyResult::UnsafeName: return ExitStatusOf(ExtractUnsafeName);
-    case DiscCopyResult::OutputFailed: return ExitStatusOf(ExtractOutputFailed);
+    case DiscCopyResult::SourceUnreadable: return ExitStatusOf(ExitCause::DiscUnreadable);
+    case DiscCopyResult::UnsafeName: return ExitStatusOf(ExitCause::UnsafeName);
+    case DiscCopyResult::OutputFailed: return ExitStatusOf(ExitCause::OutputFailed);
     }
-    return kExitInternal;
+    return ExitStatusOf(ExitCause::Internal);
 }
 
 int ImportImage(const Options& options) {
     const ExtractFilter filter = options.all ? ExtractFilter(AcceptEverything) : ExtractFilter(GameFolderFilter);
-    if (!options.list && !PrepareOutputFolder(options.directory)) return ExitStatusOf(ExtractOutputFailed);
+    if (!options.list && !PrepareOutputFolder(options.directory)) return ExitStatusOf(ExitCause::OutputFailed);
     const bool showProgress = !options.quiet && !options.list && isatty(STDERR_FILENO);
 
     // On a terminal, a listing pass first gives the totals for the progress line.
@@ -126,17 +104,17 @@ int DetectAndImport(Options options) {
     if (steam.empty() && disc.empty()) {
         std::fprintf(stderr, "marrowgate-import: no source of the game found in Steam's folders and libraries or on "
                              "mounted media; give the image's path (GAME.GOG), or --disc DIR\n");
-        return kExitNoSource;
+        return ExitStatusOf(ExitCause::NoSource);
     }
     if (options.detect) return 0;
     const bool useDisc = options.from == "disc" || (options.from.empty() && steam.empty());
     if (useDisc && disc.empty()) {
         std::fprintf(stderr, "marrowgate-import: no game disc found on mounted media\n");
-        return kExitNoSource;
+        return ExitStatusOf(ExitCause::NoSource);
     }
     if (!useDisc && steam.empty()) {
         std::fprintf(stderr, "marrowgate-import: the Steam edition was not found\n");
-        return kExitNoSource;
+        return ExitStatusOf(ExitCause::NoSource);
     }
     if (!options.quiet) {
         std::printf("Importing from %s.\n", useDisc ? "the disc" : "Steam");
@@ -145,7 +123,7 @@ int DetectAndImport(Options options) {
     if (useDisc) {
         if (options.list || options.all) {
             std::fprintf(stderr, "marrowgate-import: --list and --all read images, not discs\n");
-            return kExitUsage;
+            return ExitStatusOf(ExitCause::Usage);
         }
         return ImportDisc(options, disc);
     }
@@ -180,7 +158,7 @@ int main(int argc, char** argv) {
     disc->excludes(list)->excludes(all);
     app.add_flag("-q,--quiet", options.quiet, "show nothing but errors");
     app.set_version_flag("--version", "marrowgate-import " MG_VERSION);
-    app.footer(kExitStatusHelp);
+    app.footer(ExitStatusHelp() + kHelpFooter);
 
     try {
         app.parse(argc, argv);
@@ -192,7 +170,7 @@ int main(int argc, char** argv) {
         return 0;
     } catch (const CLI::ParseError& e) {
         std::fprintf(stderr, "marrowgate-import: %s\nTry 'marrowgate-import --help'.\n", e.what());
-        return kExitUsage;
+        return ExitStatusOf(ExitCause::Usage);
     }
 
     try {
@@ -202,5 +180,5 @@ int main(int argc, char** argv) {
     } catch (const std::exception& e) {
         std::fprintf(stderr, "\nmarrowgate-import: %s\n", e.what());
     }
-    return kExitInternal;
+    return ExitStatusOf(ExitCause::Internal);
 }

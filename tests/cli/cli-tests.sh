@@ -12,6 +12,12 @@ tree="$testdata/tree"
 expect 0 "help" -- "$importer" --help
 contains "$work/out" "Exit status:" "help"
 contains "$work/out" "11  cannot write" "help"
+# README's table of exit statuses is the one --help prints, row for row.
+sed -n '/^Exit status:$/,/^$/s/^  \([0-9]*\) *\(.*\)$/\1 \2/p' "$work/out" >"$work/statuses.help"
+sed -n '/^Exit status, one per cause:$/,/^From 6 on/s/^| \([0-9]*\) | \(.*\) |$/\1 \2/p' \
+    "$(dirname "$0")/../../README.md" >"$work/statuses.readme"
+[ -s "$work/statuses.help" ] && diff "$work/statuses.help" "$work/statuses.readme" >"$work/statuses.diff" ||
+    fail "README's exit statuses differ from --help's: $(cat "$work/statuses.diff")"
 expect 0 "version" -- "$importer" --version
 contains "$work/out" "marrowgate-import $version" "version"
 expect 2 "two images" -- "$importer" "$work/GAME.GOG" "$work/GAME.GOG"
