@@ -24,7 +24,3 @@ std::string FindSteamImage(const DetectionPlaces& places);
 
 // The first mounted medium whose root holds DATA/CRED1.PCX (any case); "" when none.
 std::string FindDiscMount(const DetectionPlaces& places);
-
-// `folder`'s entry named `name` without regard to case (ISO 9660 mounts may show "data"),
-// as a path; "" when there is none.
-std::string FindEntryIgnoringCase(const std::string& folder, const std::string& name);

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <vector>
 
 #include <dirent.h>
@@ -13,22 +12,26 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "Detection.h"
+#include "Folders.h"
 #include "Progress.h"
-#include "iso/FileReader.h"
+#include "iso/DataPiece.h"
 #include "iso/FileSystem.h"
 #include "iso/OutputName.h"
 
 namespace {
 
+// One read of a disc file at a time: large enough for few system calls.
+constexpr size_t kCopyBufferSize = 512 * 1024;
+
 class CopyRun {
 public:
+    explicit CopyRun(ConsoleObserver& console) : m_console(console) {}
+
     DiscCopyResult result = DiscCopyResult::Ok;
 
     void Fail(DiscCopyResult cause, const std::string& path, const char* what, int error) {
         if (result == DiscCopyResult::Ok) result = cause;
-        std::fprintf(stderr, "marrowgate-import: %s: %s%s%s\n", Printable(path).c_str(), what, error ? ": " : "",
-                     error ? std::strerror(error) : "");
+        m_console.Problem(path, what, error);
     }
 
     // Copies one file, through the engine's own output calls (no symbolic link is written
@@ -42,7 +45,7 @@ public:
             close(in);
             return Fail(DiscCopyResult::OutputFailed, destination, "cannot write", error);
         }
-        std::vector<unsigned char> buffer(kLargestLend);
+        std::vector<unsigned char> buffer(kCopyBufferSize);
         for (;;) {
             const ssize_t got = read(in, buffer.data(), buffer.size());
             if (got < 0 && errno == EINTR) continue;
@@ -94,12 +97,15 @@ public:
         }
         return result == before;
     }
+
+private:
+    ConsoleObserver& m_console;
 };
 
 }  // namespace
 
-DiscCopyResult CopyDiscFolders(const std::string& mount, const std::string& outputRoot) {
-    CopyRun run;
+DiscCopyResult CopyDiscFolders(const std::string& mount, const std::string& outputRoot, ConsoleObserver& console) {
+    CopyRun run(console);
     if (run.CopyFolder(mount, "DATA", outputRoot)) run.CopyFolder(mount, "FMV", outputRoot);
     return run.result;
 }

@@ -4,6 +4,8 @@
 
 #include <string>
 
+class ConsoleObserver;
+
 enum class DiscCopyResult {
     Ok,
     SourceUnreadable,  // a folder or file of the disc could not be read
@@ -12,5 +14,5 @@ enum class DiscCopyResult {
 };
 
 // Copies DATA, then (only if that succeeded) FMV, from the disc mounted at `mount` into
-// `outputRoot`. Each problem is printed as one line; the first one's cause is the result.
-DiscCopyResult CopyDiscFolders(const std::string& mount, const std::string& outputRoot);
+// `outputRoot`. Each problem goes to `console`; the first one's cause is the result.
+DiscCopyResult CopyDiscFolders(const std::string& mount, const std::string& outputRoot, ConsoleObserver& console);

@@ -2,12 +2,11 @@
 #include "Progress.h"
 
 #include <cstdio>
-#include <cstring>
 
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include "text/Utf8.h"
+#include "Report.h"
 
 namespace {
 
@@ -26,32 +25,9 @@ size_t TerminalWidth() {
 
 }  // namespace
 
-std::string Printable(const std::string& text) {
-    // Well-formed UTF-8 passes, but for C1 controls (U+0080 to U+009F: "\xC2\x80" to "\xC2\x9F").
-    const bool utf8 = IsValidUtf8(text);
-    std::string out;
-    const auto escape = [&out](unsigned char c) {
-        char escaped[8];
-        std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
-        out += escaped;
-    };
-    for (size_t i = 0; i < text.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (utf8 && c == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0) {
-            escape(c);
-            escape(static_cast<unsigned char>(text[++i]));
-        } else if ((c >= 0x20 && c < 0x7F) || (c >= 0x80 && utf8)) {
-            out += static_cast<char>(c);
-        } else {
-            escape(c);
-        }
-    }
-    return out;
-}
-
-ConsoleObserver::ConsoleObserver(std::string imagePath, bool showProgress, bool listPaths, uint64_t totalFiles,
+ConsoleObserver::ConsoleObserver(std::string source, bool showProgress, bool listPaths, uint64_t totalFiles,
                                  uint64_t totalBytes)
-    : m_imagePath(std::move(imagePath)), m_showProgress(showProgress), m_listPaths(listPaths),
+    : m_source(std::move(source)), m_showProgress(showProgress), m_listPaths(listPaths),
       m_totalFiles(totalFiles), m_totalBytes(totalBytes) {}
 
 void ConsoleObserver::OnDirectory(const std::string& path) {
@@ -71,18 +47,19 @@ void ConsoleObserver::OnBytesWritten(uint32_t count) {
 }
 
 void ConsoleObserver::OnProblem(ExtractResult cause, ProblemPlace place, const std::string& where, int systemError) {
+    switch (place) {
+    case ProblemPlace::Image: return Problem(where.empty() ? m_source : where, ExtractResultMessage(cause), systemError);
+    case ProblemPlace::InsideImage:
+        return Problem(m_source + ": " + where, ExtractResultMessage(cause), systemError);
+    case ProblemPlace::Output: return Problem(where, ExtractResultMessage(cause), systemError);
+    }
+}
+
+void ConsoleObserver::Problem(const std::string& where, const std::string& what, int systemError) {
     if (++m_problems > kMaxProblemLines) return;
     if (m_lineShown) std::fputs("\r\033[K", stderr);
     m_lineShown = false;
-    std::string line = "marrowgate-import: ";
-    switch (place) {
-    case ProblemPlace::Image: line += Printable(where.empty() ? m_imagePath : where); break;
-    case ProblemPlace::InsideImage: line += Printable(m_imagePath) + ": " + Printable(where); break;
-    case ProblemPlace::Output: line += Printable(where); break;
-    }
-    line += std::string(": ") + ExtractResultMessage(cause);
-    if (systemError != 0) line += std::string(": ") + std::strerror(systemError);
-    std::fprintf(stderr, "%s\n", line.c_str());
+    ReportProblem(where, what, systemError);
 }
 
 void ConsoleObserver::Draw(bool force) {
@@ -103,8 +80,7 @@ void ConsoleObserver::Draw(bool force) {
 
 void ConsoleObserver::Finish() {
     if (m_problems > kMaxProblemLines)
-        std::fprintf(stderr, "marrowgate-import: %s: %d more problems not shown\n", Printable(m_imagePath).c_str(),
-                     m_problems - kMaxProblemLines);
+        ReportProblem(m_source, std::to_string(m_problems - kMaxProblemLines) + " more problems not shown");
     if (!m_showProgress) return;
     Draw(true);
     std::fputs("\n", stderr);

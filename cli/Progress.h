@@ -15,15 +15,19 @@ struct TotalsObserver : ExtractObserver {
     void OnFile(const std::string&, uint32_t size) override { ++files; bytes += size; }
 };
 
-// Prints problems as they come, and a progress line on a terminal.
+// Prints problems as they come (the first 20, then how many more), and a progress line on
+// a terminal. The image import and the disc copy both report through it; `source` is the
+// image or the disc's folder.
 class ConsoleObserver : public ExtractObserver {
 public:
-    ConsoleObserver(std::string imagePath, bool showProgress, bool listPaths, uint64_t totalFiles, uint64_t totalBytes);
+    ConsoleObserver(std::string source, bool showProgress, bool listPaths, uint64_t totalFiles, uint64_t totalBytes);
 
     void OnDirectory(const std::string& path) override;
     void OnFile(const std::string& path, uint32_t size) override;
     void OnBytesWritten(uint32_t count) override;
     void OnProblem(ExtractResult cause, ProblemPlace place, const std::string& where, int systemError) override;
+    // A problem in the words of its own: "WHERE: WHAT[: reason]".
+    void Problem(const std::string& where, const std::string& what, int systemError);
 
     void Finish();  // ends the progress line
     uint64_t files() const { return m_files; }
@@ -32,7 +36,7 @@ public:
 private:
     void Draw(bool force);
 
-    std::string m_imagePath;
+    std::string m_source;
     bool m_showProgress;
     bool m_listPaths;
     uint64_t m_totalFiles, m_totalBytes;
@@ -42,6 +46,3 @@ private:
     bool m_lineShown = false;
     std::chrono::steady_clock::time_point m_lastDraw{};
 };
-
-// Bytes outside printable ASCII shown as \xNN, so no name from an image can drive the terminal.
-std::string Printable(const std::string& text);

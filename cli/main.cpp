@@ -1,8 +1,6 @@
 // marrowgate-import: imports the game's DATA and FMV folders from a raw-sector disc
 // image (GAME.GOG) with the same filter and results as the Windows program.
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <new>
 
 #include <CLI/CLI.hpp>
@@ -13,6 +11,7 @@
 #include "ExitStatus.h"
 #include "DiscCopy.h"
 #include "Progress.h"
+#include "Report.h"
 #include "Version.h"
 #include "iso/FileSystem.h"
 #include "iso/IsoExtract.h"
@@ -47,13 +46,16 @@ bool PrepareOutputFolder(const std::string& directory) {
     if (stat(directory.c_str(), &folder) == 0 && S_ISDIR(folder.st_mode)) return true;  // may be a link of the user's
     const int error = MakeDirectoryUtf8(directory);
     if (error == 0) return true;
-    std::fprintf(stderr, "marrowgate-import: %s: cannot write: %s\n", Printable(directory).c_str(), std::strerror(error));
+    ReportProblem(directory, "cannot write", error);
     return false;
 }
 
 int ImportDisc(const Options& options, const std::string& mount) {
     if (!PrepareOutputFolder(options.directory)) return ExitStatusOf(ExitCause::OutputFailed);
-    switch (CopyDiscFolders(mount, options.directory)) {
+    ConsoleObserver console(mount, false, false, 0, 0);
+    const DiscCopyResult result = CopyDiscFolders(mount, options.directory, console);
+    console.Finish();
+    switch (result) {
     case DiscCopyResult::Ok: return 0;
     case DiscCopyResult::SourceUnreadable: return ExitStatusOf(ExitCause::DiscUnreadable);
     case DiscCopyResult::UnsafeName: return ExitStatusOf(ExitCause::UnsafeName);
@@ -102,18 +104,18 @@ int DetectAndImport(Options options) {
         std::fflush(stdout);
     }
     if (steam.empty() && disc.empty()) {
-        std::fprintf(stderr, "marrowgate-import: no source of the game found in Steam's folders and libraries or on "
-                             "mounted media; give the image's path (GAME.GOG), or --disc DIR\n");
+        ReportError("no source of the game found in Steam's folders and libraries or on mounted media; give the "
+                    "image's path (GAME.GOG), or --disc DIR");
         return ExitStatusOf(ExitCause::NoSource);
     }
     if (options.detect) return 0;
     const bool useDisc = options.from == "disc" || (options.from.empty() && steam.empty());
     if (useDisc && disc.empty()) {
-        std::fprintf(stderr, "marrowgate-import: no game disc found on mounted media\n");
+        ReportError("no game disc found on mounted media");
         return ExitStatusOf(ExitCause::NoSource);
     }
     if (!useDisc && steam.empty()) {
-        std::fprintf(stderr, "marrowgate-import: the Steam edition was not found\n");
+        ReportError("the Steam edition was not found");
         return ExitStatusOf(ExitCause::NoSource);
     }
     if (!options.quiet) {
@@ -122,7 +124,7 @@ int DetectAndImport(Options options) {
     }
     if (useDisc) {
         if (options.list || options.all) {
-            std::fprintf(stderr, "marrowgate-import: --list and --all read images, not discs\n");
+            ReportError("--list and --all read images, not discs");
             return ExitStatusOf(ExitCause::Usage);
         }
         return ImportDisc(options, disc);
@@ -169,16 +171,18 @@ int main(int argc, char** argv) {
         std::puts("marrowgate-import " MG_VERSION);
         return 0;
     } catch (const CLI::ParseError& e) {
-        std::fprintf(stderr, "marrowgate-import: %s\nTry 'marrowgate-import --help'.\n", e.what());
+        ReportError(std::string(e.what()) + "\nTry 'marrowgate-import --help'.");
         return ExitStatusOf(ExitCause::Usage);
     }
 
     try {
         return Run(options);
     } catch (const std::bad_alloc&) {
-        std::fprintf(stderr, "\nmarrowgate-import: out of memory\n");
+        std::fputc('\n', stderr);  // past a progress line
+        ReportError("out of memory");
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "\nmarrowgate-import: %s\n", e.what());
+        std::fputc('\n', stderr);
+        ReportError(e.what());
     }
     return ExitStatusOf(ExitCause::Internal);
 }

@@ -1,0 +1,15 @@
+// Looking at folders on a POSIX system, as detection and the disc copy both do.
+#pragma once
+
+#include <string>
+#include <vector>
+
+bool IsFile(const std::string& path);    // a regular file, links followed
+bool IsFolder(const std::string& path);  // a folder, links followed
+
+// The folders inside `folder`, sorted, as paths.
+std::vector<std::string> Subfolders(const std::string& folder);
+
+// `folder`'s entry named `name` without regard to case (ISO 9660 mounts may show "data"),
+// as a path; "" when there is none.
+std::string FindEntryIgnoringCase(const std::string& folder, const std::string& name);

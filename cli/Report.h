@@ -1,0 +1,14 @@
+// How marrowgate-import tells the user of a problem: one line on stderr, each with the
+// program's name first, and every name from outside made safe to print.
+#pragma once
+
+#include <string>
+
+// "marrowgate-import: MESSAGE"
+void ReportError(const std::string& message);
+
+// "marrowgate-import: WHERE: WHAT", and ": REASON" when `systemError` (an errno value) is set.
+void ReportProblem(const std::string& where, const std::string& what, int systemError = 0);
+
+// Bytes outside printable ASCII shown as \xNN, so no name from an image can drive the terminal.
+std::string Printable(const std::string& text);
