@@ -90,14 +90,9 @@ void CMarrowgateImporterDlg::AddAboutToSystemMenu() {
 void CMarrowgateImporterDlg::UpdateControls() {
     const ControlsPicture picture = DeriveControlsPicture(m_gogState, m_steamState, m_discState);
     m_headline = picture.headline;
-    ShowSourceState(m_gogState, m_progressGog, m_installGog);
-    ShowSourceState(m_steamState, m_progressSteam, m_installSteam);
-    ShowSourceState(m_discState, m_progressDisc, m_installDisc);
-    if (picture.busy) {
-        m_installGog.EnableWindow(FALSE);
-        m_installSteam.EnableWindow(FALSE);
-        m_installDisc.EnableWindow(FALSE);
-    }
+    ShowSourceState(picture.rows[0], m_progressGog, m_installGog);
+    ShowSourceState(picture.rows[1], m_progressSteam, m_installSteam);
+    ShowSourceState(picture.rows[2], m_progressDisc, m_installDisc);
     m_done.EnableWindow(picture.doneEnabled);
     UpdateData(FALSE);
     KeepKeyboardFocus();
@@ -113,10 +108,10 @@ void CMarrowgateImporterDlg::KeepKeyboardFocus() {
     SendMessageW(m_hWnd, WM_NEXTDLGCTL, 0, FALSE);
 }
 
-void CMarrowgateImporterDlg::ShowSourceState(ImportState state, CProgressWithText& progress, CButton& install) {
-    progress.SetText(ImportStateText(state));
-    progress.SetMarquee(state == Importing, 10);
-    install.EnableWindow(state != NotFound);
+void CMarrowgateImporterDlg::ShowSourceState(const RowPicture& state, CProgressWithText& progress, CButton& install) {
+    progress.SetText(state.text);
+    progress.SetMarquee(state.marquee, 10);
+    install.EnableWindow(state.installEnabled);
 }
 
 void CMarrowgateImporterDlg::OnSysCommand(UINT id, LPARAM, bool& handled) {

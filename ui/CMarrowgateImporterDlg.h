@@ -15,11 +15,21 @@ protected:
     void DoDataExchange(bool saveAndValidate) override;
     BOOL OnInitDialog() override;
 
+    // Applies the picture derived from the three states to the controls.
+    void UpdateControls();
+
+    ImportState m_gogState = NotFound;
+    ImportState m_steamState = NotFound;
+    ImportState m_discState = NotFound;
+    CProgressWithText m_progressGog;
+    CProgressWithText m_progressSteam;
+    CProgressWithText m_progressDisc;
+
 private:
     void AddAboutToSystemMenu();
-    void UpdateControls();
     void KeepKeyboardFocus();
-    static void ShowSourceState(ImportState state, CProgressWithText& progress, CButton& install);
+    // One row's part of the picture: its bar's text and marquee, its Install button.
+    static void ShowSourceState(const RowPicture& state, CProgressWithText& progress, CButton& install);
 
     void OnSysCommand(UINT id, LPARAM lParam, bool& handled);
     void OnPaint(bool& handled);
@@ -31,17 +41,11 @@ private:
     LRESULT OnImportFailed();
 
     HICON m_hIcon;
-    ImportState m_gogState = NotFound;
-    ImportState m_steamState = NotFound;
-    ImportState m_discState = NotFound;
     ImportState* m_currentState = nullptr;  // the row whose import was started last
     CString m_headline;
     CButton m_installGog;
     CButton m_installSteam;
     CButton m_installDisc;
-    CProgressWithText m_progressGog;
-    CProgressWithText m_progressSteam;
-    CProgressWithText m_progressDisc;
     CButton m_done;
     CString m_discRoot;
 };

@@ -14,6 +14,10 @@ bool CProgressWithText::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LR
         OnPaint();
         result = 0;
         return true;
+    case PBM_SETMARQUEE:
+        m_marquee = wParam != 0;
+        result = Default(message, wParam, lParam);
+        return true;
     // The bar's own text, for those who ask the control (test drivers, screen readers).
     case WM_GETTEXTLENGTH:
         result = static_cast<LRESULT>(m_text.size());

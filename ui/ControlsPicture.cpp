@@ -1,4 +1,4 @@
-// DeriveControlsPicture: the first half of the dialog's UpdateControls.
+// DeriveControlsPicture: everything the dialog's UpdateControls applies.
 #include "ControlsPicture.h"
 
 const wchar_t* ImportStateText(ImportState state) {
@@ -22,7 +22,6 @@ ControlsPicture DeriveControlsPicture(ImportState gog, ImportState steam, Import
     ControlsPicture picture{};
     picture.headline = imported ? L"Required files are now present"
                                 : L"Brindlecast requires the level files from the original game to run";
-    picture.busy = busy;
     for (int row = 0; row < 3; ++row) {
         const ImportState s = states[row];
         // An importing row disables every Install button: one import at a time.

@@ -20,7 +20,6 @@ struct RowPicture {
 
 struct ControlsPicture {
     const wchar_t* headline;
-    bool busy;                      // some row is importing
     std::array<RowPicture, 3> rows;  // GOG, Steam, disc
     bool doneEnabled;
 };

@@ -1,10 +1,12 @@
 // The importer dialog's own window, inside the test: what another process cannot see of it
-// under Wine (its system menu), and the About command's low four bits.
+// under Wine (its system menu, its marquees), the About command's low four bits, and the
+// picture it applies for a set of states.
 #include <functional>
 #include <string>
 
 #include <gtest/gtest.h>
 
+#include "ExpectedPictures.h"
 #include "res/resource.h"
 #include "ui/CMarrowgateImporterDlg.h"
 
@@ -20,8 +22,7 @@ void CALLBACK CheckAndClose(HWND, UINT, UINT_PTR id, DWORD) {
 }
 
 // Runs `check` on the dialog's window once it runs, then closes it.
-void RunDialog(std::function<void(HWND)> check) {
-    CMarrowgateImporterDlg dialog;
+void RunDialog(CMarrowgateImporterDlg& dialog, std::function<void(HWND)> check) {
     g_dialog = &dialog;
     g_whileRunning = std::move(check);
     AfxGetApp()->m_pMainWnd = &dialog;
@@ -29,6 +30,53 @@ void RunDialog(std::function<void(HWND)> check) {
     EXPECT_EQ(dialog.DoModal(), IDCANCEL);
     KillTimer(nullptr, timer);
     EXPECT_EQ(AfxGetApp()->m_pMainWnd, nullptr) << "the main window reference outlived the window";
+}
+
+void RunDialog(std::function<void(HWND)> check) {
+    CMarrowgateImporterDlg dialog;
+    RunDialog(dialog, std::move(check));
+}
+
+std::wstring TextOf(HWND window) {
+    wchar_t text[256] = {};
+    GetWindowTextW(window, text, 256);
+    return text;
+}
+
+// The dialog with its states set from outside, as the Install clicks and notices set them.
+class PictureProbe : public CMarrowgateImporterDlg {
+public:
+    void Show(ImportState gog, ImportState steam, ImportState disc) {
+        m_gogState = gog;
+        m_steamState = steam;
+        m_discState = disc;
+        UpdateControls();
+    }
+    bool MarqueeRunning(int row) const {
+        const CProgressWithText* bars[] = {&m_progressGog, &m_progressSteam, &m_progressDisc};
+        return bars[row]->MarqueeRunning();
+    }
+};
+
+// The real window shows each expected picture: headline, bar texts, marquees, buttons.
+TEST(ImporterDialog, ShowsTheExpectedPictures) {
+    PictureProbe dialog;
+    RunDialog(dialog, [&dialog](HWND window) {
+        const int bars[] = {IDC_PROGRESS_GOG, IDC_PROGRESS_STEAM, IDC_PROGRESS_DISC};
+        const int installs[] = {IDC_INSTALL_GOG, IDC_INSTALL_STEAM, IDC_INSTALL_DISC};
+        for (const test::ExpectedPicture& expected : test::kExpectedPictures) {
+            SCOPED_TRACE(expected.what);
+            dialog.Show(expected.gog, expected.steam, expected.disc);
+            EXPECT_EQ(TextOf(GetDlgItem(window, IDC_HEADLINE)), expected.headline);
+            for (int row = 0; row < 3; ++row) {
+                SCOPED_TRACE("row " + std::to_string(row));
+                EXPECT_EQ(TextOf(GetDlgItem(window, bars[row])), expected.rows[row].text);
+                EXPECT_EQ(dialog.MarqueeRunning(row), expected.rows[row].marquee);
+                EXPECT_EQ(IsWindowEnabled(GetDlgItem(window, installs[row])) != FALSE, expected.rows[row].install);
+            }
+            EXPECT_EQ(IsWindowEnabled(GetDlgItem(window, IDOK)) != FALSE, expected.done);
+        }
+    });
 }
 
 std::wstring MenuText(HMENU menu, int position) {
