@@ -46,12 +46,13 @@ void ConsoleObserver::OnBytesWritten(uint32_t count) {
     Draw(false);
 }
 
-void ConsoleObserver::OnProblem(ExtractResult cause, ProblemPlace place, const std::string& where, int systemError) {
-    switch (place) {
-    case ProblemPlace::Image: return Problem(where.empty() ? m_source : where, ExtractResultMessage(cause), systemError);
-    case ProblemPlace::InsideImage:
-        return Problem(m_source + ": " + where, ExtractResultMessage(cause), systemError);
-    case ProblemPlace::Output: return Problem(where, ExtractResultMessage(cause), systemError);
+void ConsoleObserver::OnProblem(const ExtractProblem& problem) {
+    std::string what = ExtractResultMessage(problem.cause);
+    if (!problem.detail.empty()) what += ": " + problem.detail;
+    switch (problem.place) {
+    case ProblemPlace::Image: return Problem(problem.where.empty() ? m_source : problem.where, what, problem.systemError);
+    case ProblemPlace::InsideImage: return Problem(m_source + ": " + problem.where, what, problem.systemError);
+    case ProblemPlace::Output: return Problem(problem.where, what, problem.systemError);
     }
 }
 

@@ -25,7 +25,7 @@ public:
     void OnDirectory(const std::string& path) override;
     void OnFile(const std::string& path, uint32_t size) override;
     void OnBytesWritten(uint32_t count) override;
-    void OnProblem(ExtractResult cause, ProblemPlace place, const std::string& where, int systemError) override;
+    void OnProblem(const ExtractProblem& problem) override;
     // A problem in the words of its own: "WHERE: WHAT[: reason]".
     void Problem(const std::string& where, const std::string& what, int systemError);
 

@@ -1,5 +1,5 @@
 // Readers of the user-data stream of a disc image: the abstract FileReader and the
-// raw-sector CD-ROM Mode 1 reader FileReaderCDMode1.
+// CD-ROM Mode 1 reader FileReaderCDMode1, for raw and cooked images.
 #pragma once
 
 #include <cstdint>
@@ -30,12 +30,17 @@ public:
                           std::vector<DataPiece>& pieces);
 };
 
-// Reads a file of raw 2352-byte sectors (ECMA-130 Mode 1) as the stream of the 2048
-// user-data bytes of each sector. Sync, header, EDC and ECC are skipped, never checked.
+// How an image stores its Mode 1 sectors: raw, all 2352 bytes (sync, header, user data,
+// EDC and ECC), as GAME.GOG does; or cooked, the 2048 user-data bytes alone, as an .iso
+// file or a block device holding the disc does.
+enum class SectorLayout { Raw, Cooked };
+
+// Reads a file of Mode 1 sectors (ECMA-130) as the stream of the 2048 user-data bytes of
+// each sector. Sync, header, EDC and ECC are skipped, never checked.
 class FileReaderCDMode1 : public FileReader {
 public:
     // Takes ownership of `file`, an open binary stream; closes it when destroyed.
-    explicit FileReaderCDMode1(FILE* file);
+    explicit FileReaderCDMode1(FILE* file, SectorLayout layout = SectorLayout::Raw);
     ~FileReaderCDMode1() override;
 
     FileReaderCDMode1(const FileReaderCDMode1&) = delete;
@@ -46,9 +51,9 @@ public:
     uint32_t Lend(uint32_t offset, uint32_t length, std::vector<unsigned char>& scratch,
                   std::vector<DataPiece>& pieces) override;
 
-    const uint32_t rawSectorSize = 2352;
+    const uint32_t rawSectorSize;  // the bytes a sector takes in the file
     const uint32_t userDataSize = 2048;
-    const uint32_t headerSize = 16;
+    const uint32_t headerSize;     // the bytes before its user data
 
 private:
     // Reads `count` raw sectors from `firstSector` into m_raw; returns the raw bytes read.

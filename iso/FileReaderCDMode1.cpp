@@ -1,7 +1,7 @@
-// FileReaderCDMode1: user data out of raw 2352-byte Mode 1 sectors.
+// FileReaderCDMode1: user data out of raw 2352-byte or cooked 2048-byte Mode 1 sectors.
 //
 // A raw sector is 16 bytes of sync, address and mode, 2048 bytes of user data and 288
-// bytes of EDC/ECC. A request within one sector is one seek and one read straight into
+// bytes of EDC/ECC; a cooked one is the user data alone. A request within one sector is one seek and one read straight into
 // the caller's buffer; a request over several sectors reads up to kSectorsPerRead raw
 // sectors at once and copies their user data out, so a large file costs a few large
 // reads instead of one per sector.
@@ -16,7 +16,9 @@ constexpr uint32_t kSectorsPerRead = kLargestLend / 2048;
 constexpr uint64_t kStreamEnd = uint64_t{1} << 32;  // offsets are 32-bit
 }  // namespace
 
-FileReaderCDMode1::FileReaderCDMode1(FILE* file) : file(file) {
+FileReaderCDMode1::FileReaderCDMode1(FILE* file, SectorLayout layout)
+    : rawSectorSize(layout == SectorLayout::Raw ? 2352 : 2048), headerSize(layout == SectorLayout::Raw ? 16 : 0),
+      file(file) {
     // Reads are large or single-sector and never re-read; stdio's own buffer would only copy.
     std::setvbuf(file, nullptr, _IONBF, 0);
 }
@@ -41,7 +43,11 @@ uint32_t FileReaderCDMode1::LendSpan(uint64_t position, uint64_t end, std::vecto
         const size_t start = size_t{i} * rawSectorSize + headerSize + skip;
         const uint32_t want = static_cast<uint32_t>(std::min<uint64_t>(end - position - total, userDataSize - skip));
         const uint32_t have = got > start ? static_cast<uint32_t>(std::min<size_t>(want, got - start)) : 0;
-        if (have > 0) pieces.push_back({m_raw.data() + start, have});
+        if (have > 0 && !pieces.empty() && pieces.back().data + pieces.back().size == m_raw.data() + start) {
+            pieces.back().size += have;  // cooked sectors lie end to end: one piece
+        } else if (have > 0) {
+            pieces.push_back({m_raw.data() + start, have});
+        }
         total += have;
         if (have < want) break;  // the file ends here
     }

@@ -18,6 +18,15 @@ constexpr char kPathSeparator = '/';
 // fopen for a UTF-8 path; on Windows through the wide API, so no code page can lose it.
 FILE* OpenFileUtf8(const std::string& path, const char* mode);
 
+// Opens a disc image to read: a regular file or a block device (/dev/sr0, a loop device).
+// On failure returns null with errno set (EISDIR for a folder), or with `refusal` saying
+// what else the path is (a FIFO is never waited on).
+FILE* OpenImageFileUtf8(const std::string& path, std::string& refusal);
+
+// The size of an open file or block device, found by seeking to its end (stat gives a
+// device no size); the position is left at the start. UINT64_MAX when it cannot be found.
+uint64_t FileSize64(FILE* file);
+
 // Creates or empties a file for binary writing; on POSIX never through a symbolic link.
 FILE* CreateOutputFile(const std::string& path);
 

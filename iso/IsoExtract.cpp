@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "FileSystem.h"
+#include "ImageFormat.h"
 #include "OutputName.h"
 
 namespace {
@@ -131,7 +132,7 @@ private:
 
 void TreeWalk::Report(ExtractResult cause, ProblemPlace place, const std::string& where, int systemError) {
     if (m_result == ExtractOk) m_result = cause;
-    if (m_options.observer) m_options.observer->OnProblem(cause, place, where, systemError);
+    if (m_options.observer) m_options.observer->OnProblem({cause, place, where, systemError, {}});
 }
 
 std::string TreeWalk::ImagePath(const std::string& identifier) const {
@@ -325,16 +326,17 @@ const char* ExtractResultMessage(ExtractResult result) {
 namespace {
 
 ExtractResult ReportImageProblem(const ExtractOptions& options, ExtractResult cause, const std::string& imagePath,
-                                 int systemError = 0) {
-    if (options.observer) options.observer->OnProblem(cause, ProblemPlace::Image, imagePath, systemError);
+                                 int systemError = 0, const std::string& detail = {}) {
+    if (options.observer) options.observer->OnProblem({cause, ProblemPlace::Image, imagePath, systemError, detail});
     return cause;
 }
 
+// `notAnImage` says what the file is when it holds no volume descriptor.
 ExtractResult ExtractTree(FileReader& reader, ExtractFilter& filter, const ExtractOptions& options,
-                          const std::string& imagePath) {
+                          const std::string& imagePath, const std::string& notAnImage = {}) {
     std::array<unsigned char, kBlockSize> descriptor{};
     reader.Read(kDescriptorOffset, kBlockSize, descriptor.data());  // bytes not delivered stay 0
-    if (descriptor[0] != 1) return ReportImageProblem(options, ExtractNoPrimaryDescriptor, imagePath);
+    if (descriptor[0] != 1) return ReportImageProblem(options, ExtractNoPrimaryDescriptor, imagePath, 0, notAnImage);
     if (std::memcmp(descriptor.data() + 1, "CD001", 5) != 0)
         return ReportImageProblem(options, ExtractBadIdentifier, imagePath);
     return TreeWalk(reader, filter, options).Run(descriptor.data() + kRootRecordOffset);
@@ -351,8 +353,11 @@ ExtractResult ExtractImageFile(const std::string& imagePath, ExtractFilter filte
 }
 
 ExtractResult ExtractImageFile(const std::string& imagePath, ExtractFilter filter, const ExtractOptions& options) {
-    FILE* file = OpenFileUtf8(imagePath, "rb");
-    if (!file) return ReportImageProblem(options, ExtractImageNotOpened, imagePath, errno);
-    FileReaderCDMode1 reader(file);
-    return ExtractTree(reader, filter, options, imagePath);
+    std::string refusal;
+    FILE* file = OpenImageFileUtf8(imagePath, refusal);
+    if (!file) return ReportImageProblem(options, ExtractImageNotOpened, imagePath, refusal.empty() ? errno : 0, refusal);
+    const SectorLayout layout = DetectSectorLayout(file);
+    const std::string notAnImage = layout == SectorLayout::Raw ? DescribeNonImage(file, FileSize64(file)) : "";
+    FileReaderCDMode1 reader(file, layout);
+    return ExtractTree(reader, filter, options, imagePath, notAnImage);
 }

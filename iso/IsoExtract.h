@@ -43,6 +43,15 @@ enum class ProblemPlace {
     Output,       // a folder or file written, as an output path
 };
 
+// One failure, as the observer hears it.
+struct ExtractProblem {
+    ExtractResult cause;
+    ProblemPlace place;
+    std::string where;
+    int systemError = 0;  // an errno value, or 0
+    std::string detail;   // what was found instead, e.g. "an empty file"; or ""
+};
+
 // Hears what an extraction does. Paths are relative to the output folder, with the
 // platform's separator. Every failure reaches OnProblem before the result is returned.
 class ExtractObserver {
@@ -51,10 +60,7 @@ public:
     virtual void OnDirectory(const std::string& path) { (void)path; }
     virtual void OnFile(const std::string& path, uint32_t size) { (void)path; (void)size; }
     virtual void OnBytesWritten(uint32_t count) { (void)count; }
-    // `systemError` is an errno value, or 0.
-    virtual void OnProblem(ExtractResult cause, ProblemPlace place, const std::string& where, int systemError) {
-        (void)cause; (void)place; (void)where; (void)systemError;
-    }
+    virtual void OnProblem(const ExtractProblem& problem) { (void)problem; }
 };
 
 struct ExtractOptions {
@@ -63,8 +69,10 @@ struct ExtractOptions {
     ExtractObserver* observer = nullptr;
 };
 
-// Opens a raw-sector (2352-byte Mode 1) image, given as a UTF-8 path, and extracts what
-// `filter` accepts into the working directory, or into options.outputRoot.
+// Opens an image, given as a UTF-8 path, and extracts what `filter` accepts into the
+// working directory, or into options.outputRoot. The image may be raw (2352-byte Mode 1
+// sectors, as GAME.GOG), cooked (2048-byte sectors, an .iso) or a block device holding
+// the disc; the format is told from the data.
 ExtractResult ExtractImageFile(const std::string& imagePath, ExtractFilter filter);
 ExtractResult ExtractImageFile(const std::string& imagePath, ExtractFilter filter, const ExtractOptions& options);
 

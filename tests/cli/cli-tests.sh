@@ -50,6 +50,28 @@ contains "$work/out" "DATA/README" "list"
 contains "$work/out" "FMV/INTRO.AVI" "list"
 [ "$(wc -l <"$work/out")" -eq "$(cd "$tree" && find DATA FMV | wc -l)" ] || fail "list: $(wc -l <"$work/out") lines"
 
+# A cooked image (an .iso as the authoring tools write it) imports as its raw form does
+expect 0 "cooked image" -- "$importer" -C "$work/cooked" "$testdata/genisoimage.iso"
+diff -r "$tree/DATA" "$work/cooked/DATA" >/dev/null && diff -r "$tree/FMV" "$work/cooked/FMV" >/dev/null ||
+    fail "cooked image: differs from the source tree"
+
+# A block device holding the disc, cooked or raw: a read-only loop device (raw images
+# padded to a whole number of 512-byte device sectors)
+loop_import() {  # loop_import WHAT IMAGE
+    local device
+    if ! device="$(losetup -f --show -r "$2" 2>"$work/losetup.err")"; then
+        echo "SKIP: $1 on a loop device: $(cat "$work/losetup.err")"
+        return
+    fi
+    expect 0 "$1 on $device" -- "$importer" -C "$work/loop-$1" "$device"
+    losetup -d "$device"
+    diff -r "$tree/DATA" "$work/loop-$1/DATA" >/dev/null || fail "$1 on a loop device: DATA differs"
+}
+loop_import cooked "$testdata/genisoimage.iso"
+cp "$work/GAME.GOG" "$work/padded.gog"
+truncate -s $(( ($(stat -c %s "$work/padded.gog") + 511) / 512 * 512 )) "$work/padded.gog"
+loop_import raw "$work/padded.gog"
+
 # --all takes the whole file system
 expect 0 "all" -- "$importer" --all -C "$work/all" "$work/GAME.GOG"
 diff -r "$tree" "$work/all" >/dev/null || fail "all: differs from the source tree"
@@ -60,6 +82,14 @@ contains "$work/err" "$work/NOPE.GOG: cannot open the image: No such file or dir
 head -c 100000 /dev/zero >"$work/zero.gog"
 expect 4 "not an image" -- "$importer" -C "$work/c" "$work/zero.gog"
 contains "$work/err" "zero.gog: not a CD image with an ISO 9660 file system" "not an image"
+: >"$work/empty.gog"
+expect 4 "empty file" -- "$importer" -C "$work/c" "$work/empty.gog"
+contains "$work/err" "empty.gog: not a CD image with an ISO 9660 file system: an empty file" "empty file"
+expect 3 "a folder as the image" -- "$importer" -C "$work/c" "$work/c"
+contains "$work/err" "cannot open the image: Is a directory" "a folder as the image"
+mkfifo "$work/fifo.gog"
+expect 3 "a FIFO as the image" -- timeout 10 "$importer" -C "$work/c" "$work/fifo.gog"
+contains "$work/err" "fifo.gog: cannot open the image: not a regular file or block device" "a FIFO as the image"
 head -c 3000000 "$work/GAME.GOG" >"$work/cut.gog"
 expect 6 "truncated image" -- "$importer" -C "$work/cut" "$work/cut.gog"
 contains "$work/err" "the image ends inside a folder or file" "truncated image"

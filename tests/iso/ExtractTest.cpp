@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include "RawSector.h"
 #include "TestFiles.h"
 #include "game/GameFolderFilter.h"
@@ -64,6 +68,65 @@ TEST(ExtractImageFile, ChecksTheImageBeforeTheWalk) {
         }
     }
 }
+
+// A cooked image (2048-byte sectors, as an .iso) is read as well as a raw one; a file that
+// is neither says what it was found to be.
+TEST(ExtractImageFile, ReadsCookedImagesAndSaysWhatElseAFileIs) {
+    const Bytes cooked = BuildImage({Dir("DATA", {File("A;1", "a")})});
+    struct Case {
+        const char* what;
+        Bytes content;
+        ExtractResult expected;
+        std::string detail;
+    };
+    const Case cases[] = {
+        {"a cooked image", cooked, ExtractOk, ""},
+        {"an empty file", {}, ExtractNoPrimaryDescriptor, "an empty file"},
+        {"a short file", Bytes(1000, 'x'), ExtractNoPrimaryDescriptor, "too short for a volume descriptor (1000 bytes)"},
+        {"an audio track", Bytes(20 * 2352, 0x5A), ExtractNoPrimaryDescriptor, "an audio track (raw sectors without sync)"},
+    };
+    for (const Case& c : cases) {
+        ScratchDir dir, out;
+        const auto path = dir.path() / "image.iso";
+        WriteBytes(path, c.content);
+        RecordingObserver observer;
+        ExtractOptions options;
+        options.outputRoot = out.utf8();
+        options.observer = &observer;
+        EXPECT_EQ(ExtractImageFile(Utf8(path), AcceptAll{nullptr}, options), c.expected) << c.what;
+        if (c.expected == ExtractOk) {
+            EXPECT_EQ(ReadText(out.path() / "DATA" / "A"), "a");
+        } else {
+            ASSERT_EQ(observer.problems.size(), 1u) << c.what;
+            EXPECT_EQ(observer.problems[0].detail, c.detail) << c.what;
+        }
+    }
+}
+
+TEST(ExtractImageFile, AFolderIsNoImage) {
+    ScratchDir dir;
+    RecordingObserver observer;
+    ExtractOptions options;
+    options.observer = &observer;
+    EXPECT_EQ(ExtractImageFile(dir.utf8(), AcceptAll{nullptr}, options), ExtractImageNotOpened);
+    ASSERT_EQ(observer.problems.size(), 1u);
+    EXPECT_EQ(observer.problems[0].systemError, EISDIR);
+}
+
+#ifndef _WIN32
+// A FIFO is refused at once, never waited on.
+TEST(ExtractImageFile, AFifoIsRefusedWithoutWaiting) {
+    ScratchDir dir;
+    const std::string fifo = Utf8(dir.path() / "GAME.GOG");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    RecordingObserver observer;
+    ExtractOptions options;
+    options.observer = &observer;
+    EXPECT_EQ(ExtractImageFile(fifo, AcceptAll{nullptr}, options), ExtractImageNotOpened);
+    ASSERT_EQ(observer.problems.size(), 1u);
+    EXPECT_EQ(observer.problems[0].detail, "not a regular file or block device");
+}
+#endif
 
 TEST(ExtractIsoTree, EmptyRootCreatesNothing) {
     ScratchDir out;

@@ -45,20 +45,15 @@ std::map<std::string, std::string> ReadTree(const fs::path& root);
 
 // Remembers what an extraction reported.
 struct RecordingObserver : ExtractObserver {
-    struct Problem {
-        ExtractResult cause;
-        ProblemPlace place;
-        std::string where;
-        int systemError;
-    };
+    using Problem = ExtractProblem;
     std::vector<std::string> entries;  // folders with a trailing separator
     std::vector<Problem> problems;
     uint64_t bytes = 0;
     void OnDirectory(const std::string& path) override { entries.push_back(path + kSeparator); }
     void OnFile(const std::string& path, uint32_t) override { entries.push_back(path); }
     void OnBytesWritten(uint32_t count) override { bytes += count; }
-    void OnProblem(ExtractResult cause, ProblemPlace place, const std::string& where, int error) override {
-        problems.push_back({cause, place, where, error});
+    void OnProblem(const ExtractProblem& problem) override {
+        problems.push_back(problem);
     }
     static const char kSeparator;
 };
