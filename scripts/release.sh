@@ -2,9 +2,12 @@
 # Sets everything up and builds, from this checkout, what a release offers, into DIR/dist
 # (default build/release/dist):
 #   MarrowgateImporter-VERSION-win32.zip            the program, the player's README, notices
-#   marrowgate-import_VERSION_ARCH.deb              the command-line importer, its manual page
-#   marrowgate-import-VERSION-linux-MACHINE.tar.gz  the same, as a plain archive
+#   marrowgate-import_VERSION_amd64.deb             the command-line importer, its manual page
+#   marrowgate-import_VERSION_arm64.deb             the same for 64-bit ARM
+#   marrowgate-import-VERSION-linux-x86_64.tar.gz   the same two as plain archives
+#   marrowgate-import-VERSION-linux-aarch64.tar.gz
 #   SHA256SUMS
+# Each marrowgate-import is fully static, so it runs on any Linux of its processor.
 # The same commit gives the same bytes: every timestamp is the commit's (SOURCE_DATE_EPOCH),
 # and no path of the checkout or the build folder is kept.
 #   release.sh [DIR]
@@ -25,7 +28,7 @@ if [ -n "$(git -C "$root" status --porcelain 2>/dev/null)" ]; then
 fi
 
 # --- build: both configurations afresh, for release
-rm -rf "$out/native" "$out/win" "$out/stage" "$out/dist"
+rm -rf "$out/native" "$out/aarch64" "$out/win" "$out/stage" "$out/dist"
 build() {
     local dir="$1"; shift
     cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DMG_RELEASE=ON \
@@ -34,9 +37,9 @@ build() {
 }
 echo "release: building (SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH)"
 build "$out/native"
+build "$out/aarch64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-linux-aarch64.cmake"
 build "$out/win" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake"
 version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$out/native/CMakeCache.txt")"
-arch="$(dpkg --print-architecture)"
 stage="$out/stage" dist="$out/dist"
 mkdir -p "$stage" "$dist"
 
@@ -58,22 +61,32 @@ settle "$stage/zip"
 (cd "$stage/zip" && zip -X -D -9 -q "$dist/$win_name-win32.zip" \
     "$win_name/MarrowgateImporter.exe" "$win_name/README.txt" "$win_name/NOTICES.txt")
 
-# --- the command-line importer as a Debian package
-deb="$stage/deb"
-DESTDIR="$deb" cmake --install "$out/native" --prefix /usr >/dev/null
-mkdir -p "$stage/shlibs/debian" "$deb/DEBIAN"
-printf 'Source: marrowgate-import\n\nPackage: marrowgate-import\nArchitecture: any\n' > "$stage/shlibs/debian/control"
-depends="$(cd "$stage/shlibs" && dpkg-shlibdeps -O "$deb/usr/bin/marrowgate-import" |
-           sed -n 's/^shlibs:Depends=//p')"
-installed_kib="$(find "$deb" -path "$deb/DEBIAN" -prune -o -type f -printf '%s\n' |
-                 awk '{ kib += int(($1 + 1023) / 1024) } END { print kib }')"
-cat > "$deb/DEBIAN/control" <<EOF
-Package: marrowgate-import
-Version: $version
-Architecture: $arch
-Maintainer: The Marrowgate Importer team <team@marrowgate-importer.invalid>
-Installed-Size: $installed_kib
-Depends: $depends
+# --- the command-line importer, for each processor: a Debian package and a plain archive
+package() {  # package BUILD DEBIAN_ARCH MACHINE
+    local build="$1" arch="$2" machine="$3"
+    local deb="$stage/deb-$arch"
+    DESTDIR="$deb" cmake --install "$build" --prefix /usr >/dev/null
+    mkdir -p "$deb/DEBIAN"
+    # A static program needs no library; a dynamic one gets what dpkg-shlibdeps finds.
+    local depends=""
+    if readelf -d "$deb/usr/bin/marrowgate-import" 2>/dev/null | grep -q NEEDED; then
+        mkdir -p "$stage/shlibs-$arch/debian"
+        printf 'Source: marrowgate-import\n\nPackage: marrowgate-import\nArchitecture: any\n' \
+            > "$stage/shlibs-$arch/debian/control"
+        depends="$(cd "$stage/shlibs-$arch" && dpkg-shlibdeps -O "$deb/usr/bin/marrowgate-import" |
+                   sed -n 's/^shlibs:Depends=//p')"
+    fi
+    local installed_kib
+    installed_kib="$(find "$deb" -path "$deb/DEBIAN" -prune -o -type f -printf '%s\n' |
+                     awk '{ kib += int(($1 + 1023) / 1024) } END { print kib }')"
+    {
+        echo "Package: marrowgate-import"
+        echo "Version: $version"
+        echo "Architecture: $arch"
+        echo "Maintainer: The Marrowgate Importer team <team@marrowgate-importer.invalid>"
+        echo "Installed-Size: $installed_kib"
+        [ -z "$depends" ] || echo "Depends: $depends"
+        cat <<EOF
 Section: games
 Priority: optional
 Description: import the level files of Marrowgate for Brindlecast
@@ -83,15 +96,19 @@ Description: import the level files of Marrowgate for Brindlecast
  from the game disc; without arguments it finds Steam's copy or a mounted
  disc by itself.
 EOF
-settle "$deb"
-dpkg-deb --root-owner-group -Zxz --build "$deb" "$dist/marrowgate-import_${version}_$arch.deb" >/dev/null
+    } > "$deb/DEBIAN/control"
+    settle "$deb"
+    dpkg-deb --root-owner-group -Zxz --build "$deb" "$dist/marrowgate-import_${version}_$arch.deb" >/dev/null
 
-# --- the same files as a plain archive, laid out as under /usr/local
-tar_name="marrowgate-import-$version-linux-$(uname -m)"
-cmake --install "$out/native" --prefix "$stage/tar/$tar_name" >/dev/null
-settle "$stage/tar"
-tar --sort=name --mtime="@$SOURCE_DATE_EPOCH" --owner=0 --group=0 --numeric-owner --format=gnu \
-    -C "$stage/tar" -cf - "$tar_name" | gzip -9n > "$dist/$tar_name.tar.gz"
+    # The same files as a plain archive, laid out as under /usr/local
+    local tar_name="marrowgate-import-$version-linux-$machine"
+    cmake --install "$build" --prefix "$stage/tar-$machine/$tar_name" >/dev/null
+    settle "$stage/tar-$machine"
+    tar --sort=name --mtime="@$SOURCE_DATE_EPOCH" --owner=0 --group=0 --numeric-owner --format=gnu \
+        -C "$stage/tar-$machine" -cf - "$tar_name" | gzip -9n > "$dist/$tar_name.tar.gz"
+}
+package "$out/native" amd64 x86_64
+package "$out/aarch64" arm64 aarch64
 
 (cd "$dist" && sha256sum -- *.zip *.deb *.tar.gz > SHA256SUMS)
 echo "release: $version in $dist"

@@ -11,6 +11,7 @@ packages=(
     xvfb xdotool x11-apps imagemagick icoutils
     genisoimage xorriso 7zip time python3-pefile
     help2man dpkg-dev zip unzip
+    g++-aarch64-linux-gnu qemu-user-static debootstrap
 )
 
 sudo_if_needed() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }

@@ -3,7 +3,8 @@
 # from a copy of it at another path into another folder; the artifacts must be the same
 # bytes, carry the commit's time and no build path. Then the program from the zip passes
 # the end-to-end test under Wine, the .deb installs with dpkg, works from where it is
-# installed and removes cleanly, and the archive's program works. Where the zip's 32-bit
+# installed and removes cleanly, and the archive's program works; the x86_64 program and
+# its .deb work in a Debian 11 root (glibc 2.31), the aarch64 program under qemu. Where the zip's 32-bit
 # program cannot run (WIN_BUILD is the 64-bit twin), the end-to-end test runs on the twin,
 # built from the same commit, and says so.
 #   release-tests.sh NATIVE_BUILD WIN_BUILD   (the test builds: demo image, e2e driver)
@@ -13,17 +14,17 @@ native="$(cd "$1" && pwd)" win="$(cd "$2" && pwd)"
 source "$root/tests/cli/checks.sh"
 out="$root/build/release-check"
 version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$native/CMakeCache.txt")"
-arch="$(dpkg --print-architecture)"
 zip="MarrowgateImporter-$version-win32.zip"
-deb="marrowgate-import_${version}_$arch.deb"
-tarball="marrowgate-import-$version-linux-$(uname -m).tar.gz"
+deb="marrowgate-import_${version}_amd64.deb" deb_arm="marrowgate-import_${version}_arm64.deb"
+tarball="marrowgate-import-$version-linux-x86_64.tar.gz"
+tarball_arm="marrowgate-import-$version-linux-aarch64.tar.gz"
 demo="$native/demo/GAME.GOG"
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo -n "$@"; fi; }
-imports_demo() {  # imports_demo WHAT PROGRAM: the demo image's DATA and FMV, byte for byte
+imports_demo() {  # imports_demo WHAT COMMAND...: the demo image's DATA and FMV, byte for byte
     local into="$work/import-$1"
     mkdir -p "$into"
-    (cd "$into" && "$2" "$demo") || fail "$1: importing the demo image failed"
+    (cd "$into" && "${@:2}" "$demo") || fail "$1: importing the demo image failed"
     diff -r "$root/demo/disc/DATA" "$into/DATA" >/dev/null &&
         diff -r "$root/demo/disc/FMV" "$into/FMV" >/dev/null || fail "$1: the imported files differ"
 }
@@ -42,7 +43,7 @@ mkdir -p "$copy"
 SOURCE_DATE_EPOCH="$epoch" bash "$copy/scripts/release.sh" "$out/b" >"$out/b.log" 2>&1 ||
     { fail "release (b): $(tail -5 "$out/b.log")"; finish release; }
 dist="$out/a/dist"
-[ "$(ls "$dist")" = "$(printf '%s\n' "$zip" SHA256SUMS "$tarball" "$deb" | sort)" ] ||
+[ "$(ls "$dist")" = "$(printf '%s\n' "$zip" SHA256SUMS "$tarball" "$tarball_arm" "$deb" "$deb_arm" | sort)" ] ||
     fail "artifacts: $(ls "$dist")"
 for f in "$dist"/*; do
     cmp -s "$f" "$out/b/dist/$(basename "$f")" || fail "$(basename "$f") differs between two builds"
@@ -51,13 +52,16 @@ done
 
 # --- what is inside: the files, the commit's time everywhere, no build path
 unpacked="$work/unpacked"
-mkdir -p "$unpacked/zip" "$unpacked/deb" "$unpacked/tar"
+mkdir -p "$unpacked/zip" "$unpacked/deb" "$unpacked/deb-arm" "$unpacked/tar"
 unzip -q "$dist/$zip" -d "$unpacked/zip" || fail "unzip"
 dpkg-deb -x "$dist/$deb" "$unpacked/deb" || fail "dpkg-deb -x"
+dpkg-deb -x "$dist/$deb_arm" "$unpacked/deb-arm" || fail "dpkg-deb -x (arm64)"
 tar -xzf "$dist/$tarball" -C "$unpacked/tar" || fail "tar -x"
+tar -xzf "$dist/$tarball_arm" -C "$unpacked/tar" || fail "tar -x (aarch64)"
 exe="$unpacked/zip/MarrowgateImporter-$version/MarrowgateImporter.exe"
-deb_bin="$unpacked/deb/usr/bin/marrowgate-import"
+deb_bin="$unpacked/deb/usr/bin/marrowgate-import" deb_arm_bin="$unpacked/deb-arm/usr/bin/marrowgate-import"
 tar_bin="$unpacked/tar/${tarball%.tar.gz}/bin/marrowgate-import"
+tar_arm_bin="$unpacked/tar/${tarball_arm%.tar.gz}/bin/marrowgate-import"
 /usr/bin/python3 "$root/tests/res/check-resources.py" "$exe" "$version" >"$work/out" ||
     fail "resources of the zip's exe: $(cat "$work/out")"
 /usr/bin/python3 - "$epoch" "$dist" "$exe" <<'EOF' || fail "timestamps, or symbols left in the exe"
@@ -75,24 +79,32 @@ if header.PointerToSymbolTable or header.NumberOfSymbols:
 for info in zipfile.ZipFile(next(dist.glob("*.zip"))).infolist():
     stamp = datetime.datetime(*info.date_time, tzinfo=datetime.timezone.utc)
     check(f"zip {info.filename}", int(stamp.timestamp()), 2)  # zip keeps even seconds
-for member in tarfile.open(next(dist.glob("*.tar.gz"))).getmembers():
-    check(f"archive {member.name}", int(member.mtime))
-deb = next(dist.glob("*.deb"))
-data = subprocess.run(["dpkg-deb", "--fsys-tarfile", deb], capture_output=True, check=True).stdout
-for member in tarfile.open(fileobj=io.BytesIO(data)).getmembers():
-    check(f"deb {member.name}", int(member.mtime))
-raw, at = deb.read_bytes(), 8  # the ar container: "!<arch>\n", then 60-byte member headers
-while at < len(raw):
-    name, size = raw[at:at + 16].decode().strip(), int(raw[at + 48:at + 58])
-    check(f"deb member {name}", int(raw[at + 16:at + 28]))
-    at += 60 + size + size % 2
+for tarball in dist.glob("*.tar.gz"):
+    for member in tarfile.open(tarball).getmembers():
+        check(f"{tarball.name} {member.name}", int(member.mtime))
+for deb in dist.glob("*.deb"):
+    data = subprocess.run(["dpkg-deb", "--fsys-tarfile", deb], capture_output=True, check=True).stdout
+    for member in tarfile.open(fileobj=io.BytesIO(data)).getmembers():
+        check(f"{deb.name} {member.name}", int(member.mtime))
+    raw, at = deb.read_bytes(), 8  # the ar container: "!<arch>\n", then 60-byte member headers
+    while at < len(raw):
+        name, size = raw[at:at + 16].decode().strip(), int(raw[at + 48:at + 58])
+        check(f"{deb.name} member {name}", int(raw[at + 16:at + 28]))
+        at += 60 + size + size % 2
 print(*bad, sep="\n")
 sys.exit(1 if bad else 0)
 EOF
-for binary in "$deb_bin" "$tar_bin"; do
+# Each marrowgate-import is static (it needs no library, so the .deb depends on none) and stripped.
+for binary in "$deb_bin" "$tar_bin" "$deb_arm_bin" "$tar_arm_bin"; do
     ! readelf -S "$binary" | grep -qE '\.(symtab|debug)' || fail "$binary is not stripped"
+    ! readelf -d "$binary" 2>/dev/null | grep -q NEEDED || fail "$binary needs shared libraries"
 done
-for binary in "$exe" "$deb_bin" "$tar_bin"; do
+for package in "$deb" "$deb_arm"; do
+    ! dpkg-deb -f "$dist/$package" Depends | grep -q . || fail "$package depends on $(dpkg-deb -f "$dist/$package" Depends)"
+done
+[ "$(dpkg-deb -f "$dist/$deb_arm" Architecture)" = arm64 ] || fail "$deb_arm: not Architecture arm64"
+readelf -h "$tar_arm_bin" | grep -q AArch64 || fail "the aarch64 archive's program is not for AArch64"
+for binary in "$exe" "$deb_bin" "$tar_bin" "$deb_arm_bin" "$tar_arm_bin"; do
     for path in "$root" "$out" "$work"; do
         ! grep -qaF "$path" "$binary" || fail "$(basename "$binary") holds the path $path"
     done
@@ -116,10 +128,43 @@ else
         fail "end-to-end with the 64-bit twin: $(grep FAIL "$work/e2e.log" || tail -5 "$work/e2e.log")"
 fi
 
-# --- the archive's program
+# --- the archives' programs: x86_64 here, aarch64 under qemu
 expect 0 "archive --version" -- "$tar_bin" --version
 contains "$work/out" "marrowgate-import $version" "archive --version"
 imports_demo archive "$tar_bin"
+expect 0 "aarch64 --version" -- qemu-aarch64-static "$tar_arm_bin" --version
+contains "$work/out" "marrowgate-import $version" "aarch64 --version"
+imports_demo aarch64 qemu-aarch64-static "$tar_arm_bin"
+
+# --- Debian 11 (glibc 2.31): the x86_64 program imports the demo image, and the .deb
+# installs, runs and removes there. The root is made once, in build/bullseye-root.
+bullseye="$root/build/bullseye-root"
+in_bullseye() { as_root chroot "$bullseye" "$@"; }
+if [ "$(id -u)" -ne 0 ] && ! sudo -n true 2>/dev/null; then
+    echo "SKIP: the Debian 11 root needs root or sudo (debootstrap, chroot)"
+else
+    if [ ! -x "$bullseye/bin/sh" ]; then
+        mirror="$(sed -n 's/^URIs: *//p' /etc/apt/sources.list.d/debian.sources 2>/dev/null | head -1)"
+        as_root rm -rf "$bullseye"
+        as_root debootstrap --variant=minbase bullseye "$bullseye" "${mirror:-http://deb.debian.org/debian}" \
+            >"$work/debootstrap.log" 2>&1 || fail "debootstrap bullseye: $(tail -3 "$work/debootstrap.log")"
+    fi
+    if [ -x "$bullseye/bin/sh" ]; then
+        as_root mkdir -p "$bullseye/opt/check"
+        as_root cp "$tar_bin" "$demo" "$dist/$deb" "$bullseye/opt/check/"
+        as_root rm -rf "$bullseye/opt/check/into" "$work/bullseye-into"
+        in_bullseye sh -c 'mkdir /opt/check/into && cd /opt/check/into && /opt/check/marrowgate-import /opt/check/GAME.GOG' \
+            >"$work/out" 2>&1 || fail "Debian 11: the x86_64 program failed: $(cat "$work/out")"
+        diff -r "$root/demo/disc/DATA" "$bullseye/opt/check/into/DATA" >/dev/null &&
+            diff -r "$root/demo/disc/FMV" "$bullseye/opt/check/into/FMV" >/dev/null ||
+            fail "Debian 11: the imported files differ"
+        in_bullseye dpkg -i "/opt/check/$deb" >"$work/out" 2>&1 || fail "Debian 11: dpkg -i: $(cat "$work/out")"
+        in_bullseye marrowgate-import --version >"$work/out" 2>&1 || fail "Debian 11: the installed program failed"
+        contains "$work/out" "marrowgate-import $version" "Debian 11: installed --version"
+        in_bullseye dpkg -r marrowgate-import >"$work/out" 2>&1 || fail "Debian 11: dpkg -r: $(cat "$work/out")"
+        in_bullseye ldd --version 2>&1 | head -1 | grep -q '2\.31' || fail "the Debian 11 root's glibc is not 2.31"
+    fi
+fi
 
 # --- the .deb, installed on this machine, used, and removed
 if [ "$(id -u)" -ne 0 ] && ! sudo -n true 2>/dev/null; then
