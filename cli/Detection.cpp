@@ -23,6 +23,8 @@ DetectionPlaces PlacesFromEnvironment() {
     places.home = Environment("MARROWGATE_HOME");
     if (places.home.empty()) places.home = Environment("HOME");
     places.xdgDataHome = Environment("XDG_DATA_HOME");
+    places.xdgConfigHome = Environment("XDG_CONFIG_HOME");
+    places.winePrefix = Environment("WINEPREFIX");
     places.user = Environment("USER");
     places.mediaRoot = Environment("MARROWGATE_MEDIA_ROOT");
     return places;
@@ -62,7 +64,7 @@ std::string FindSteamImage(const DetectionPlaces& places) {
     return {};
 }
 
-std::string FindDiscMount(const DetectionPlaces& places) {
+std::vector<std::string> MediaFolders(const DetectionPlaces& places) {
     const std::string& root = places.mediaRoot;
     std::vector<std::string> parents;
     if (!places.user.empty()) {
@@ -70,7 +72,11 @@ std::string FindDiscMount(const DetectionPlaces& places) {
         parents.push_back(root + "/run/media/" + places.user);
     }
     parents.insert(parents.end(), {root + "/media", root + "/mnt", root + "/Volumes"});
-    for (const std::string& parent : parents) {
+    return parents;
+}
+
+std::string FindDiscMount(const DetectionPlaces& places) {
+    for (const std::string& parent : MediaFolders(places)) {
         for (const std::string& mount : Subfolders(parent)) {
             const std::string data = FindEntryIgnoringCase(mount, kDiscProbeFolder);
             if (!data.empty() && IsFolder(data) && IsFile(FindEntryIgnoringCase(data, kDiscProbeFile))) return mount;

@@ -2,19 +2,11 @@
 #include "Folders.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include <dirent.h>
 #include <sys/stat.h>
 
-namespace {
-
-std::string Lower(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
-}  // namespace
+#include "text/Utf8.h"
 
 bool IsFile(const std::string& path) {
     struct stat info;
@@ -40,11 +32,12 @@ std::vector<std::string> Subfolders(const std::string& folder) {
 }
 
 std::string FindEntryIgnoringCase(const std::string& folder, const std::string& name) {
+    if (name == "." || name == "..") return {};
     std::string found;
     if (DIR* dir = opendir(folder.c_str())) {
-        const std::string wanted = Lower(name);
+        const std::string wanted = FoldCaseUtf8(name);
         while (dirent* entry = readdir(dir)) {
-            if (Lower(entry->d_name) == wanted) {
+            if (FoldCaseUtf8(entry->d_name) == wanted) {
                 found = folder + "/" + entry->d_name;
                 break;
             }
@@ -52,4 +45,21 @@ std::string FindEntryIgnoringCase(const std::string& folder, const std::string& 
         closedir(dir);
     }
     return found;
+}
+
+std::string FindPathIgnoringCase(const std::string& base, const std::string& relative) {
+    std::string path = base;
+    for (size_t start = 0; start <= relative.size();) {
+        size_t end = relative.find('/', start);
+        if (end == std::string::npos) end = relative.size();
+        const std::string name = relative.substr(start, end - start);
+        start = end + 1;
+        if (name.empty()) continue;
+        if (name == "." || name == "..") return {};
+        const std::string exact = path + "/" + name;
+        struct stat info;
+        path = stat(exact.c_str(), &info) == 0 ? exact : FindEntryIgnoringCase(path, name);
+        if (path.empty()) return {};
+    }
+    return path;
 }

@@ -22,9 +22,11 @@ namespace {
 const char* const kHelpFooter =
     "From 6 on, every good file is still imported; nothing already written is removed.\n"
     "\n"
-    "Without IMAGE, the game is looked for in Steam's folders (~/.steam/steam, ~/.steam/root,\n"
+    "Without IMAGE, the game is looked for, in this order: the GOG edition installed through\n"
+    "Wine (the installer's registry key in $WINEPREFIX, ~/.wine, ~/Games/*, Bottles and CrossOver\n"
+    "bottles), Heroic or minigalaxy; Steam's folders (~/.steam/steam, ~/.steam/root,\n"
     "~/.local/share/Steam, $XDG_DATA_HOME/Steam, Flatpak, snap, ~/Library/Application Support/Steam)\n"
-    "and every library they list, and on mounted media (/media/$USER/*, /run/media/$USER/*,\n"
+    "and every library they list; and mounted media (/media/$USER/*, /run/media/$USER/*,\n"
     "/media/*, /mnt/*, /Volumes/*) whose root holds DATA/CRED1.PCX.\n";
 
 struct Options {
@@ -91,35 +93,61 @@ int ImportImage(const Options& options) {
     return ExitStatusOf(result);
 }
 
-// No image given: look for the game as the Windows program does (GOG has no registry
-// here; its image is given by path), say what was found, and import from the first or
-// the chosen source.
+// Says where the game was looked for, one line per kind of place, and how to name it.
+void ReportNothingFound(const DetectionPlaces& places) {
+    const auto joined = [](const std::vector<std::string>& list) {
+        std::string text;
+        for (const std::string& item : list) text += (text.empty() ? "" : ", ") + Printable(item);
+        return text;
+    };
+    ReportError("no source of the game found. Looked for:");
+    std::vector<std::string> steamPlaces = SteamFolders(places);
+    for (std::string& folder : steamPlaces) folder += "/steamapps";
+    std::fprintf(stderr, "  GOG in Wine prefixes: %s\n", joined(WinePrefixPlaces(places)).c_str());
+    std::fprintf(stderr, "  GOG in launchers' lists: %s\n", joined(GogLauncherPlaces(places)).c_str());
+    std::fprintf(stderr, "  Steam, and the libraries it lists, in: %s\n", joined(steamPlaces).c_str());
+    std::fprintf(stderr, "  a game disc (DATA/CRED1.PCX) mounted in: %s\n", joined(MediaFolders(places)).c_str());
+    std::fprintf(stderr, "Give the image's path (GAME.GOG), or --disc DIR for a mounted disc.\n");
+}
+
+// No image given: look for the game as the Windows program does, say what was found, and
+// import from the first source found (GOG, Steam, the disc) or the chosen one.
 int DetectAndImport(Options options) {
     const DetectionPlaces places = PlacesFromEnvironment();
-    const std::string steam = FindSteamImage(places);
-    const std::string disc = FindDiscMount(places);
-    if (options.detect || !options.quiet) {
-        if (!steam.empty()) std::printf("Steam: %s\n", Printable(steam).c_str());
-        if (!disc.empty()) std::printf("Disc: %s\n", Printable(disc).c_str());
-        std::fflush(stdout);
+    const struct {
+        const char* option;
+        const char* label;
+        const char* name;
+        std::string path;
+    } sources[] = {
+        {"gog", "GOG", "GOG", FindGogImage(places)},
+        {"steam", "Steam", "Steam", FindSteamImage(places)},
+        {"disc", "Disc", "the disc", FindDiscMount(places)},
+    };
+    bool any = false;
+    for (const auto& source : sources) {
+        any = any || !source.path.empty();
+        if ((options.detect || !options.quiet) && !source.path.empty())
+            std::printf("%s: %s\n", source.label, Printable(source.path).c_str());
     }
-    if (steam.empty() && disc.empty()) {
-        ReportError("no source of the game found in Steam's folders and libraries or on mounted media; give the "
-                    "image's path (GAME.GOG), or --disc DIR");
+    std::fflush(stdout);
+    if (!any) {
+        ReportNothingFound(places);
         return ExitStatusOf(ExitCause::NoSource);
     }
     if (options.detect) return 0;
-    const bool useDisc = options.from == "disc" || (options.from.empty() && steam.empty());
-    if (useDisc && disc.empty()) {
-        ReportError("no game disc found on mounted media");
+    const auto* chosen = &sources[0];
+    for (const auto& source : sources) {
+        chosen = &source;
+        if (options.from.empty() ? !source.path.empty() : options.from == source.option) break;
+    }
+    if (chosen->path.empty()) {
+        ReportError(std::string(chosen->name) + " was not found");
         return ExitStatusOf(ExitCause::NoSource);
     }
-    if (!useDisc && steam.empty()) {
-        ReportError("the Steam edition was not found");
-        return ExitStatusOf(ExitCause::NoSource);
-    }
+    const bool useDisc = std::string(chosen->option) == "disc";
     if (!options.quiet) {
-        std::printf("Importing from %s.\n", useDisc ? "the disc" : "Steam");
+        std::printf("Importing from %s.\n", chosen->name);
         std::fflush(stdout);
     }
     if (useDisc) {
@@ -127,9 +155,9 @@ int DetectAndImport(Options options) {
             ReportError("--list and --all read images, not discs");
             return ExitStatusOf(ExitCause::Usage);
         }
-        return ImportDisc(options, disc);
+        return ImportDisc(options, chosen->path);
     }
-    options.image = steam;
+    options.image = chosen->path;
     return ImportImage(options);
 }
 
@@ -151,7 +179,7 @@ int main(int argc, char** argv) {
         ->type_name("DIR");
     auto* disc = app.add_option("--disc", options.disc, "import from a game disc mounted at DIR")->type_name("DIR");
     auto* from = app.add_option("--from", options.from, "of the sources found, import from this one")
-                     ->check(CLI::IsMember({"steam", "disc"}));
+                     ->check(CLI::IsMember({"gog", "steam", "disc"}));
     auto* detect = app.add_flag("--detect", options.detect, "only print the sources found, one a line");
     disc->excludes(image)->excludes(from)->excludes(detect);
     image->excludes(from)->excludes(detect);

@@ -9,6 +9,10 @@
 // The name of the disc image that the GOG and Steam editions ship.
 constexpr char kImageName[] = "GAME.GOG";
 
+// GOG's product id of the game: its installer's registry key and its launchers' lists
+// name it.
+constexpr char kGogProductId[] = "1207663463";
+
 // A file every game disc holds, and no other disc: DATA\CRED1.PCX.
 constexpr char kDiscProbeFolder[] = "DATA";
 constexpr char kDiscProbeFile[] = "CRED1.PCX";

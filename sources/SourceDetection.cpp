@@ -10,7 +10,6 @@
 
 namespace {
 
-const wchar_t* const kGogKey[] = {L"SOFTWARE", L"WOW6432Node", L"GOG.com", L"Games", L"1207663463", L"path"};
 const wchar_t* const kSteamKey[] = {L"Software", L"Valve", L"Steam", L"SteamPath"};
 
 CString ForwardToBackSlashes(CString path) {
@@ -29,7 +28,9 @@ CString FindImageInSteamLibraries(const CString& steamFolder) {
 }  // namespace
 
 CString GetGogImagePath() {
-    return ReadRegistryString(HKEY_LOCAL_MACHINE, kGogKey, static_cast<int>(std::size(kGogKey))) + L"\\" +
+    const CString productId = WidenUtf8(kGogProductId);
+    const wchar_t* const gogKey[] = {L"SOFTWARE", L"WOW6432Node", L"GOG.com", L"Games", productId.c_str(), L"path"};
+    return ReadRegistryString(HKEY_LOCAL_MACHINE, gogKey, static_cast<int>(std::size(gogKey))) + L"\\" +
            WidenUtf8(kImageName);
 }
 

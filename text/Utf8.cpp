@@ -43,6 +43,20 @@ void AppendUtf8(std::string& out, unsigned long cp) {
     }
 }
 
+// The simple lower-case folding of one code point, for the scripts named in Utf8.h.
+unsigned long FoldCase(unsigned long cp) {
+    if ((cp >= 'A' && cp <= 'Z') || (cp >= 0xC0 && cp <= 0xDE && cp != 0xD7)) return cp + 0x20;
+    if (cp >= 0x100 && cp <= 0x17F) {
+        if (cp == 0x130 || cp == 0x131 || cp == 0x138 || cp == 0x149 || cp == 0x17F) return cp;
+        if (cp == 0x178) return 0xFF;
+        const bool oddUpper = (cp >= 0x139 && cp <= 0x148) || (cp >= 0x179 && cp <= 0x17E);
+        return (cp % 2 == 1) == oddUpper ? cp + 1 : cp;
+    }
+    if ((cp >= 0x391 && cp <= 0x3A9 && cp != 0x3A2) || (cp >= 0x410 && cp <= 0x42F)) return cp + 0x20;
+    if (cp >= 0x400 && cp <= 0x40F) return cp + 0x50;
+    return cp;
+}
+
 bool IsHighSurrogate(unsigned long unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 bool IsLowSurrogate(unsigned long unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
@@ -84,4 +98,23 @@ std::string NarrowToUtf8(const std::wstring& text) {
         AppendUtf8(utf8, cp);
     }
     return utf8;
+}
+
+std::string FoldCaseUtf8(const std::string& text) {
+    std::string folded;
+    folded.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        const size_t start = i;
+        const long cp = DecodeUtf8(text, i);
+        if (cp < 0) {
+            folded += text[i++];
+        } else if (cp < 0x80) {
+            folded += static_cast<char>(FoldCase(static_cast<unsigned long>(cp)));
+        } else {
+            const unsigned long lower = FoldCase(static_cast<unsigned long>(cp));
+            if (lower == static_cast<unsigned long>(cp)) folded.append(text, start, i - start);
+            else AppendUtf8(folded, lower);
+        }
+    }
+    return folded;
 }

@@ -12,3 +12,8 @@ std::wstring WidenUtf8(const std::string& text);
 
 // Wide text to UTF-8; a lone surrogate becomes U+FFFD.
 std::string NarrowToUtf8(const std::wstring& text);
+
+// `text` with each letter folded to lower case (simple case folding) for comparisons that
+// ignore case, as Windows and Wine make them: ASCII, Latin-1, Latin Extended-A, Greek and
+// Cyrillic ("ŁÓDŹ" and "Łódź" fold alike). Ill-formed bytes stay as they are.
+std::string FoldCaseUtf8(const std::string& text);

@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
-# marrowgate-import finding the game by itself: fake homes (Steam folders with library
-# lists of both formats, a library elsewhere, Flatpak) and fake media in a scratch folder,
-# reached through MARROWGATE_HOME and MARROWGATE_MEDIA_ROOT; and --disc with the disc job's rules.
+# marrowgate-import finding the game by itself: the GOG edition in a real Wine prefix (made
+# by wineboot here) and through Heroic's and minigalaxy's files; fake homes (Steam folders
+# with library lists of both formats, a library elsewhere, Flatpak) and fake media in a
+# scratch folder, reached through MARROWGATE_HOME and MARROWGATE_MEDIA_ROOT; and --disc
+# with the disc job's rules.
 set -uo pipefail
 importer="$1" make_raw="$2" testdata="$3"
 source "$(dirname "$0")/checks.sh"
 run() {  # run STATUS WHAT HOME -- args...: the importer with that home and the fake media
     local want="$1" what="$2" home="$3"; shift 4
     expect "$want" "$what" -- env MARROWGATE_HOME="$home" MARROWGATE_MEDIA_ROOT="$work/root" USER=tester \
-        XDG_DATA_HOME= "$importer" "$@"
+        XDG_DATA_HOME= XDG_CONFIG_HOME= WINEPREFIX="${prefix_for_run:-}" "$importer" "$@"
 }
 output_is() { [ "$(cat "$work/out")" = "$1" ] || fail "$2: printed '$(cat "$work/out")', expected '$1'"; }
 
@@ -23,6 +25,53 @@ mkdir -p "$work/root"
 mkdir -p "$work/empty-home"
 run 13 "nothing found" "$work/empty-home" -- --detect
 contains "$work/err" "no source of the game found" "nothing found"
+for kind in "GOG in Wine prefixes: $work/empty-home/.wine, $work/empty-home/Games/*" \
+    "GOG in launchers' lists: $work/empty-home/.config/heroic/gog_store/installed.json" \
+    "Steam, and the libraries it lists, in: $work/empty-home/.steam/steam/steamapps" \
+    "a game disc (DATA/CRED1.PCX) mounted in: $work/root/media/tester" "Give the image's path (GAME.GOG), or --disc DIR"; do
+    contains "$work/err" "$kind" "nothing found: where it looked"
+done
+
+# GOG through Wine: a real prefix, the key written as GOG's 32-bit installer writes it,
+# the folder outside ASCII and on disk in other letters' case than the key says (Wine
+# matches it so); found through WINEPREFIX, and as ~/Games/* (Lutris) and ~/.wine.
+source "$(dirname "$0")/../../scripts/wine-lib.sh"
+MG_WIN_BITS=64  # 64-bit Wine starts on every machine
+prefix="$work/wine-prefix"
+(export WINEPREFIX="$prefix"; wine wineboot -i && wine reg add 'HKLM\Software\GOG.com\Games\1207663463' /v path \
+    /t REG_SZ /d 'C:\GOG Games\Łódź Marrowgate' /reg:32 && wineserver -k; wineserver -w) >/dev/null 2>&1
+grep -q 'Wow6432Node\\\\GOG.com' "$prefix/system.reg" 2>/dev/null || fail "the Wine prefix holds no GOG key"
+gog_folder="$prefix/drive_c/GOG GAMES/ŁÓDŹ MARROWGATE"
+mkdir -p "$gog_folder" && cp "$image" "$gog_folder/game.gog"
+prefix_for_run="$prefix" run 0 "GOG in WINEPREFIX" "$work/empty-home" -- --detect
+output_is "GOG: $gog_folder/game.gog" "GOG in WINEPREFIX"
+mkdir -p "$work/lutris-home/Games" && cp -a "$prefix" "$work/lutris-home/Games/marrowgate"
+run 0 "GOG in a Lutris prefix" "$work/lutris-home" -- --detect
+output_is "GOG: $work/lutris-home/Games/marrowgate/drive_c/GOG GAMES/ŁÓDŹ MARROWGATE/game.gog" "GOG in a Lutris prefix"
+mkdir -p "$work/wine-home" && cp -a "$prefix" "$work/wine-home/.wine"
+run 0 "GOG in ~/.wine" "$work/wine-home" -- --quiet -C "$work/out-gog"
+diff -r "$tree/DATA" "$work/out-gog/DATA" >/dev/null || fail "import from GOG: DATA differs"
+
+# GOG through Heroic's list (native and Flatpak) and minigalaxy's install folder
+heroic_game="$work/Heroic Games/Marrowgate"
+mkdir -p "$heroic_game" && cp "$image" "$heroic_game/GAME.GOG"
+for list in .config/heroic/gog_store .var/app/com.heroicgameslauncher.hgl/config/heroic/gog_store; do
+    h="$work/heroic-home-${list%%/*}"
+    mkdir -p "$h/$list"
+    printf '{"installed": [{"appName": "1", "install_path": "/nowhere"}, {"platform": "windows", "appName": "1207663463", "install_path": "%s", "is_dlc": false}]}' \
+        "$heroic_game" > "$h/$list/installed.json"
+    run 0 "GOG through Heroic ($list)" "$h" -- --detect
+    output_is "GOG: $heroic_game/GAME.GOG" "GOG through Heroic ($list)"
+done
+h="$work/minigalaxy-home"
+mkdir -p "$h/GOG Games/Marrowgate" && cp "$image" "$h/GOG Games/Marrowgate/GAME.GOG"
+run 0 "GOG in minigalaxy's default folder" "$h" -- --detect
+output_is "GOG: $h/GOG Games/Marrowgate/GAME.GOG" "GOG in minigalaxy's default folder"
+mkdir -p "$h/.config/minigalaxy" "$work/mg-games/Marrowgate"
+cp "$image" "$work/mg-games/Marrowgate/GAME.GOG"
+printf '{"lang": "en", "install_dir": "%s", "keep_installers": false}' "$work/mg-games" > "$h/.config/minigalaxy/config.json"
+run 0 "GOG in minigalaxy's install_dir" "$h" -- --detect
+output_is "GOG: $work/mg-games/Marrowgate/GAME.GOG" "GOG in minigalaxy's install_dir"
 
 # Current-format list in ~/.local/share/Steam (reached twice, through ~/.steam/steam too)
 # naming a library on another path
@@ -58,6 +107,14 @@ cp -r "$tree/DATA" "$disc/data" && cp -r "$tree/FMV" "$disc/fmv"
 mv "$disc/data/CRED1.PCX" "$disc/data/cred1.pcx"
 run 0 "Steam and disc" "$h2" -- --detect
 output_is "$(printf 'Steam: %s\nDisc: %s' "$work/lib3/$game" "$disc")" "Steam and disc, in order"
+cp -a "$prefix" "$h2/.wine"
+run 0 "GOG, Steam and disc" "$h2" -- --detect
+output_is "$(printf 'GOG: %s\nSteam: %s\nDisc: %s' "$h2/.wine/drive_c/GOG GAMES/ŁÓDŹ MARROWGATE/game.gog" "$work/lib3/$game" "$disc")" \
+    "GOG, Steam and disc, in order"
+run 0 "import from the first: GOG" "$h2" -- -C "$work/out-first"
+contains "$work/out" "Importing from GOG." "import from the first: GOG"
+run 0 "import from the chosen: Steam" "$h2" -- --from steam --quiet -C "$work/out-steam"
+rm -rf "$h2/.wine" "$work/out-steam"
 run 0 "disc only" "$work/empty-home" -- --detect
 output_is "Disc: $disc" "disc only"
 
