@@ -1,10 +1,12 @@
-// CopyDiscFolders: opendir, then mkdir (failing when the folder exists), then copies of
-// the regular files; nothing is removed after a failure.
+// CopyDiscFolders: opendir, then mkdir (failing when DATA or FMV exists), then the tree,
+// depth first in name order; nothing is removed after a failure.
 #include "DiscCopy.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <functional>
 #include <vector>
 
 #include <dirent.h>
@@ -22,10 +24,55 @@ namespace {
 
 // One read of a disc file at a time: large enough for few system calls.
 constexpr size_t kCopyBufferSize = 512 * 1024;
+// Far deeper than any disc; a mount cannot loop without links, which are not followed.
+constexpr int kMaxDepth = 64;
+const char* const kGameFolders[] = {"DATA", "FMV"};
+
+// The folder's entries, sorted, without "." and ".."; false when it cannot be listed.
+bool ListFolder(const std::string& folder, std::vector<std::string>& names, int& error) {
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) {
+        error = errno;
+        return false;
+    }
+    errno = 0;
+    while (dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..") names.push_back(name);
+    }
+    error = errno;
+    closedir(dir);
+    std::sort(names.begin(), names.end());
+    return error == 0;
+}
+
+// Visits every folder and file under `folder` (links not followed), `depth` levels down.
+void Walk(const std::string& folder, int depth, const std::function<void(const std::string&, const struct stat&)>& visit) {
+    std::vector<std::string> names;
+    int error = 0;
+    if (depth > kMaxDepth || !ListFolder(folder, names, error)) return;
+    for (const std::string& name : names) {
+        struct stat info;
+        const std::string path = folder + "/" + name;
+        if (lstat(path.c_str(), &info) != 0) continue;
+        visit(name, info);
+        if (S_ISDIR(info.st_mode)) Walk(path, depth + 1, visit);
+    }
+}
+
+std::string SourceFolder(const std::string& mount, const char* name) {
+    const std::string found = FindEntryIgnoringCase(mount, name);
+    return found.empty() ? mount + "/" + name : found;
+}
+
+std::string Upper(std::string name) {
+    for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return name;
+}
 
 class CopyRun {
 public:
-    explicit CopyRun(ConsoleObserver& console) : m_console(console) {}
+    CopyRun(const DiscCopyOptions& options, ConsoleObserver& console) : m_options(options), m_console(console) {}
 
     DiscCopyResult result = DiscCopyResult::Ok;
 
@@ -36,8 +83,8 @@ public:
 
     // Copies one file, through the engine's own output calls (no symbolic link is written
     // through); on failure reports the side that failed.
-    void CopyFile(const std::string& source, const std::string& destination) {
-        const int in = open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    void CopyFile(const std::string& source, const std::string& destination, const std::string& shown) {
+        const int in = open(source.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
         if (in < 0) return Fail(DiscCopyResult::SourceUnreadable, source, "cannot read", errno);
         FILE* out = CreateOutputFile(destination);
         if (!out) {
@@ -45,6 +92,7 @@ public:
             close(in);
             return Fail(DiscCopyResult::OutputFailed, destination, "cannot write", error);
         }
+        m_console.OnFile(shown, 0);
         std::vector<unsigned char> buffer(kCopyBufferSize);
         for (;;) {
             const ssize_t got = read(in, buffer.data(), buffer.size());
@@ -59,53 +107,78 @@ public:
                 Fail(DiscCopyResult::OutputFailed, destination, "cannot write", error);
                 break;
             }
+            m_console.OnBytesWritten(static_cast<uint32_t>(got));
         }
         close(in);
         if (std::fclose(out) != 0) Fail(DiscCopyResult::OutputFailed, destination, "cannot write", errno);
     }
 
-    bool CopyFolder(const std::string& mount, const char* name, const std::string& outputRoot) {
-        const std::string found = FindEntryIgnoringCase(mount, name);
-        const std::string source = found.empty() ? mount + "/" + name : found;
-        DIR* dir = opendir(source.c_str());
-        if (!dir) {
-            Fail(DiscCopyResult::SourceUnreadable, source, "cannot read", errno);
+    // Copies the tree at `source` into the new folder `destination`; false on any failure.
+    bool CopyFolder(const std::string& source, const std::string& destination, const std::string& shown, int depth) {
+        std::vector<std::string> names;
+        int error = 0;
+        // The source is listed first: a disc taken out leaves no empty folder behind.
+        if (!ListFolder(source, names, error) && names.empty()) {
+            Fail(DiscCopyResult::SourceUnreadable, source, "cannot read", error);
             return false;
         }
-        const std::string destination = outputRoot + "/" + name;
         if (mkdir(destination.c_str(), 0777) != 0) {
             Fail(DiscCopyResult::OutputFailed, destination, "cannot write", errno);
-            closedir(dir);
             return false;
         }
-        std::vector<std::string> names;
-        errno = 0;
-        while (dirent* entry = readdir(dir)) names.push_back(entry->d_name);
-        if (errno != 0) Fail(DiscCopyResult::SourceUnreadable, source, "cannot read", errno);
-        closedir(dir);
-        std::sort(names.begin(), names.end());
+        if (error != 0) Fail(DiscCopyResult::SourceUnreadable, source, "cannot read", error);
         const DiscCopyResult before = result;
-        for (const std::string& file : names) {
+        for (const std::string& name : names) {
+            const std::string from = source + "/" + name;
             struct stat info;
-            if (file == "." || file == ".." || stat((source + "/" + file).c_str(), &info) != 0 || !S_ISREG(info.st_mode))
-                continue;  // only the files lying directly in the folder
-            if (!IsSafeName(file)) {
-                Fail(DiscCopyResult::UnsafeName, source + "/" + file, "name not safe to create", 0);
+            if (lstat(from.c_str(), &info) != 0 || !(S_ISREG(info.st_mode) || S_ISDIR(info.st_mode)))
+                continue;  // links and devices on the disc are not followed
+            const std::string outName = m_options.upperCaseNames ? Upper(name) : name;
+            if (!IsSafeName(outName)) {
+                Fail(DiscCopyResult::UnsafeName, from, "name not safe to create", 0);
                 continue;
             }
-            CopyFile(source + "/" + file, destination + "/" + file);
+            const std::string to = destination + "/" + outName, toShown = shown + "/" + outName;
+            if (S_ISREG(info.st_mode)) CopyFile(from, to, toShown);
+            else if (depth < kMaxDepth) CopyFolder(from, to, toShown, depth + 1);
         }
         return result == before;
     }
 
 private:
+    const DiscCopyOptions& m_options;
     ConsoleObserver& m_console;
 };
 
 }  // namespace
 
-DiscCopyResult CopyDiscFolders(const std::string& mount, const std::string& outputRoot, ConsoleObserver& console) {
-    CopyRun run(console);
-    if (run.CopyFolder(mount, "DATA", outputRoot)) run.CopyFolder(mount, "FMV", outputRoot);
+DiscTotals CountDiscFolders(const std::string& mount) {
+    DiscTotals totals;
+    for (const char* folder : kGameFolders) {
+        Walk(SourceFolder(mount, folder), 0, [&](const std::string&, const struct stat& info) {
+            if (!S_ISREG(info.st_mode)) return;
+            ++totals.files;
+            totals.bytes += static_cast<uint64_t>(info.st_size);
+        });
+    }
+    return totals;
+}
+
+bool DiscNamesAreLowerCase(const std::string& mount) {
+    bool lower = true;
+    for (const char* folder : kGameFolders) {
+        Walk(SourceFolder(mount, folder), 0, [&](const std::string& name, const struct stat&) {
+            lower = lower && std::none_of(name.begin(), name.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
+        });
+    }
+    return lower;
+}
+
+DiscCopyResult CopyDiscFolders(const std::string& mount, const std::string& outputRoot, const DiscCopyOptions& options,
+                               ConsoleObserver& console) {
+    CopyRun run(options, console);
+    for (const char* folder : kGameFolders) {
+        if (!run.CopyFolder(SourceFolder(mount, folder), outputRoot + "/" + folder, folder, 0)) break;
+    }
     return run.result;
 }

@@ -1,7 +1,8 @@
-// The disc job's rules, for a disc mounted on a POSIX system: the files lying directly in
-// the disc's DATA and FMV folders, copied into new folders DATA and FMV.
+// Copying the game's folders from a disc mounted on a POSIX system, when its device cannot
+// be read: all of DATA and FMV, subfolders too, into new folders DATA and FMV.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 class ConsoleObserver;
@@ -13,6 +14,23 @@ enum class DiscCopyResult {
     OutputFailed,      // a destination folder exists, or a file could not be written
 };
 
+struct DiscCopyOptions {
+    bool upperCaseNames = false;  // write the names as an ISO 9660 disc records them
+};
+
+// What a copy would write, for the progress line.
+struct DiscTotals {
+    uint64_t files = 0;
+    uint64_t bytes = 0;
+};
+DiscTotals CountDiscFolders(const std::string& mount);
+
+// True when every name under the disc's DATA and FMV is free of upper-case letters, as
+// Linux shows a plain ISO 9660 disc (map=normal lower-cases the recorded names).
+bool DiscNamesAreLowerCase(const std::string& mount);
+
 // Copies DATA, then (only if that succeeded) FMV, from the disc mounted at `mount` into
-// `outputRoot`. Each problem goes to `console`; the first one's cause is the result.
-DiscCopyResult CopyDiscFolders(const std::string& mount, const std::string& outputRoot, ConsoleObserver& console);
+// `outputRoot`, never following a symbolic link on the disc. Each file and problem goes to
+// `console`; the first problem's cause is the result.
+DiscCopyResult CopyDiscFolders(const std::string& mount, const std::string& outputRoot, const DiscCopyOptions& options,
+                               ConsoleObserver& console);

@@ -1,6 +1,9 @@
 // marrowgate-import: imports the game's DATA and FMV folders from a raw-sector disc
 // image (GAME.GOG) with the same filter and results as the Windows program.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <optional>
 #include <new>
 
 #include <CLI/CLI.hpp>
@@ -9,6 +12,7 @@
 
 #include "Detection.h"
 #include "ExitStatus.h"
+#include "MountTable.h"
 #include "DiscCopy.h"
 #include "Progress.h"
 #include "Report.h"
@@ -42,6 +46,11 @@ struct Options {
 
 bool AcceptEverything(std::string) { return true; }
 
+void ReportImported(uint64_t files, const std::string& directory) {
+    std::fprintf(stderr, "Imported %llu files into %s\n", static_cast<unsigned long long>(files),
+                 Printable(directory).c_str());
+}
+
 // Creates the output folder if it is missing; false (with the line said) when it cannot.
 bool PrepareOutputFolder(const std::string& directory) {
     struct stat folder;
@@ -50,20 +59,6 @@ bool PrepareOutputFolder(const std::string& directory) {
     if (error == 0) return true;
     ReportProblem(directory, "cannot write", error);
     return false;
-}
-
-int ImportDisc(const Options& options, const std::string& mount) {
-    if (!PrepareOutputFolder(options.directory)) return ExitStatusOf(ExitCause::OutputFailed);
-    ConsoleObserver console(mount, false, false, 0, 0);
-    const DiscCopyResult result = CopyDiscFolders(mount, options.directory, console);
-    console.Finish();
-    switch (result) {
-    case DiscCopyResult::Ok: return 0;
-    case DiscCopyResult::SourceUnreadable: return ExitStatusOf(ExitCause::DiscUnreadable);
-    case DiscCopyResult::UnsafeName: return ExitStatusOf(ExitCause::UnsafeName);
-    case DiscCopyResult::OutputFailed: return ExitStatusOf(ExitCause::OutputFailed);
-    }
-    return ExitStatusOf(ExitCause::Internal);
 }
 
 int ImportImage(const Options& options) {
@@ -87,10 +82,50 @@ int ImportImage(const Options& options) {
     extract.observer = &console;
     const ExtractResult result = ExtractImageFile(options.image, filter, extract);
     console.Finish();
-    if (showProgress && result == ExtractOk)
-        std::fprintf(stderr, "Imported %llu files into %s\n", static_cast<unsigned long long>(console.files()),
-                     Printable(options.directory).c_str());
+    if (showProgress && result == ExtractOk) ReportImported(console.files(), options.directory);
     return ExitStatusOf(result);
+}
+
+// The disc's folders copied from where it is mounted; `upperCase` writes the names as an
+// ISO 9660 disc records them.
+int CopyDisc(const Options& options, const std::string& mount, bool upperCase) {
+    if (!PrepareOutputFolder(options.directory)) return ExitStatusOf(ExitCause::OutputFailed);
+    const bool showProgress = !options.quiet && isatty(STDERR_FILENO);
+    const DiscTotals totals = showProgress ? CountDiscFolders(mount) : DiscTotals{};
+    ConsoleObserver console(mount, showProgress, false, totals.files, totals.bytes);
+    DiscCopyOptions copy;
+    copy.upperCaseNames = upperCase;
+    const DiscCopyResult result = CopyDiscFolders(mount, options.directory, copy, console);
+    console.Finish();
+    if (showProgress && result == DiscCopyResult::Ok) ReportImported(console.files(), options.directory);
+    switch (result) {
+    case DiscCopyResult::Ok: return 0;
+    case DiscCopyResult::SourceUnreadable: return ExitStatusOf(ExitCause::DiscUnreadable);
+    case DiscCopyResult::UnsafeName: return ExitStatusOf(ExitCause::UnsafeName);
+    case DiscCopyResult::OutputFailed: return ExitStatusOf(ExitCause::OutputFailed);
+    }
+    return ExitStatusOf(ExitCause::Internal);
+}
+
+// A disc mounted at `mount`: read through its device, as its image would be, when the mount
+// table names one that can be opened; else copied from the folder.
+int ImportDisc(const Options& options, const std::string& mount) {
+    const std::optional<MountEntry> mounted = FindMount(mount);
+    if (mounted && IsDiscFileSystem(mounted->type)) {
+        std::string refusal;
+        if (FILE* device = OpenImageFileUtf8(mounted->source, refusal)) {
+            std::fclose(device);
+            Options fromDevice = options;
+            fromDevice.image = mounted->source;
+            return ImportImage(fromDevice);
+        }
+        if (!options.quiet) {
+            ReportProblem(mounted->source, "cannot read the disc's device (" +
+                                               (refusal.empty() ? std::string(std::strerror(errno)) : refusal) +
+                                               "); copying from " + Printable(mount) + " instead");
+        }
+    }
+    return CopyDisc(options, mount, mounted && mounted->type == "iso9660" && DiscNamesAreLowerCase(mount));
 }
 
 // Says where the game was looked for, one line per kind of place, and how to name it.
