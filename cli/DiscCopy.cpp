@@ -1,5 +1,5 @@
 // CopyDiscFolders: opendir, then mkdir (failing when DATA or FMV exists), then the tree,
-// depth first in name order; nothing is removed after a failure.
+// depth first in name order; files completed before a failure stay.
 #include "DiscCopy.h"
 
 #include <algorithm>
@@ -70,51 +70,46 @@ std::string Upper(std::string name) {
     return name;
 }
 
+bool IsOutputFull(int error) { return error == ENOSPC || error == EDQUOT || error == EFBIG; }
+
 class CopyRun {
 public:
     CopyRun(const DiscCopyOptions& options, ConsoleObserver& console) : m_options(options), m_console(console) {}
 
     DiscCopyResult result = DiscCopyResult::Ok;
+    bool ended = false;  // the output is full, or a stop was asked for
 
-    void Fail(DiscCopyResult cause, const std::string& path, const char* what, int error) {
+    void Fail(DiscCopyResult cause, const std::string& path, const std::string& what, int error) {
         if (result == DiscCopyResult::Ok) result = cause;
         m_console.Problem(path, what, error);
+        ended = ended || (cause == DiscCopyResult::OutputFailed && IsOutputFull(error));
     }
 
-    // Copies one file, through the engine's own output calls (no symbolic link is written
-    // through); on failure reports the side that failed.
-    void CopyFile(const std::string& source, const std::string& destination, const std::string& shown) {
+    // Copies one file under its temporary name, renamed into place when complete; on
+    // failure reports the side that failed and leaves nothing behind.
+    void CopyFile(const std::string& source, const OutputFolder& folder, const std::string& name,
+                  const std::string& shown) {
         const int in = open(source.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
         if (in < 0) return Fail(DiscCopyResult::SourceUnreadable, source, "cannot read", errno);
-        FILE* out = CreateOutputFile(destination);
+        FILE* out = folder.CreateTemporary(name);
         if (!out) {
             const int error = errno;
             close(in);
-            return Fail(DiscCopyResult::OutputFailed, destination, "cannot write", error);
+            return Fail(DiscCopyResult::OutputFailed, folder.PathOf(name), "cannot write", error);
         }
         m_console.OnFile(shown, 0);
-        std::vector<unsigned char> buffer(kCopyBufferSize);
-        for (;;) {
-            const ssize_t got = read(in, buffer.data(), buffer.size());
-            if (got < 0 && errno == EINTR) continue;
-            if (got < 0) {
-                Fail(DiscCopyResult::SourceUnreadable, source, "cannot read", errno);
-                break;
-            }
-            if (got == 0) break;
-            const int error = WritePieces(out, {DataPiece{buffer.data(), static_cast<uint32_t>(got)}});
-            if (error != 0) {
-                Fail(DiscCopyResult::OutputFailed, destination, "cannot write", error);
-                break;
-            }
-            m_console.OnBytesWritten(static_cast<uint32_t>(got));
-        }
+        const bool copied = Pump(in, out, source, folder.PathOf(name));
         close(in);
-        if (std::fclose(out) != 0) Fail(DiscCopyResult::OutputFailed, destination, "cannot write", errno);
+        const bool closed = std::fclose(out) == 0;
+        if (copied && !closed) Fail(DiscCopyResult::OutputFailed, folder.PathOf(name), "cannot write", errno);
+        const int error = copied && closed ? folder.Commit(name) : 0;
+        if (error != 0) Fail(DiscCopyResult::OutputFailed, folder.PathOf(name), "cannot write", error);
+        if (!copied || !closed || error != 0) folder.Discard(name);
     }
 
-    // Copies the tree at `source` into the new folder `destination`; false on any failure.
-    bool CopyFolder(const std::string& source, const std::string& destination, const std::string& shown, int depth) {
+    // Copies the tree at `source` into `parent`'s new folder `name`; false on any failure.
+    bool CopyFolder(const std::string& source, const OutputFolder& parent, const std::string& name,
+                    const std::string& shown, int depth) {
         std::vector<std::string> names;
         int error = 0;
         // The source is listed first: a disc taken out leaves no empty folder behind.
@@ -122,30 +117,58 @@ public:
             Fail(DiscCopyResult::SourceUnreadable, source, "cannot read", error);
             return false;
         }
-        if (mkdir(destination.c_str(), 0777) != 0) {
-            Fail(DiscCopyResult::OutputFailed, destination, "cannot write", errno);
+        OutputFolder folder;
+        const int made = parent.OpenSubfolder(name, folder, true);
+        if (made != 0) {
+            Fail(DiscCopyResult::OutputFailed, parent.PathOf(name), "cannot write", made);
             return false;
         }
         if (error != 0) Fail(DiscCopyResult::SourceUnreadable, source, "cannot read", error);
         const DiscCopyResult before = result;
-        for (const std::string& name : names) {
-            const std::string from = source + "/" + name;
+        for (const std::string& entry : names) {
+            if (ended) break;
+            const std::string from = source + "/" + entry;
             struct stat info;
             if (lstat(from.c_str(), &info) != 0 || !(S_ISREG(info.st_mode) || S_ISDIR(info.st_mode)))
                 continue;  // links and devices on the disc are not followed
-            const std::string outName = m_options.upperCaseNames ? Upper(name) : name;
-            if (!IsSafeName(outName)) {
+            const std::string outName = m_options.upperCaseNames ? Upper(entry) : entry;
+            if (!IsSafeName(outName) || IsTemporaryName(outName)) {
                 Fail(DiscCopyResult::UnsafeName, from, "name not safe to create", 0);
                 continue;
             }
-            const std::string to = destination + "/" + outName, toShown = shown + "/" + outName;
-            if (S_ISREG(info.st_mode)) CopyFile(from, to, toShown);
-            else if (depth < kMaxDepth) CopyFolder(from, to, toShown, depth + 1);
+            if (S_ISREG(info.st_mode)) CopyFile(from, folder, outName, shown + "/" + outName);
+            else if (depth < kMaxDepth) CopyFolder(from, folder, outName, shown + "/" + outName, depth + 1);
         }
         return result == before;
     }
 
 private:
+    // Reads `in` to its end into `out`; false (said) on a failure or a stop.
+    bool Pump(int in, FILE* out, const std::string& source, const std::string& destination) {
+        std::vector<unsigned char> buffer(kCopyBufferSize);
+        for (;;) {
+            if (m_options.stop && m_options.stop->load() != 0) {
+                if (result == DiscCopyResult::Ok) result = DiscCopyResult::Stopped;
+                m_console.Problem(source, "interrupted", 0);
+                ended = true;
+                return false;
+            }
+            const ssize_t got = read(in, buffer.data(), buffer.size());
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0) {
+                Fail(DiscCopyResult::SourceUnreadable, source, "cannot read", errno);
+                return false;
+            }
+            if (got == 0) return true;
+            const int error = WritePieces(out, {DataPiece{buffer.data(), static_cast<uint32_t>(got)}});
+            if (error != 0) {
+                Fail(DiscCopyResult::OutputFailed, destination, "cannot write", error);
+                return false;
+            }
+            m_console.OnBytesWritten(static_cast<uint32_t>(got));
+        }
+    }
+
     const DiscCopyOptions& m_options;
     ConsoleObserver& m_console;
 };
@@ -177,8 +200,14 @@ bool DiscNamesAreLowerCase(const std::string& mount) {
 DiscCopyResult CopyDiscFolders(const std::string& mount, const std::string& outputRoot, const DiscCopyOptions& options,
                                ConsoleObserver& console) {
     CopyRun run(options, console);
+    OutputFolder root;
+    const int error = root.Open(outputRoot);
+    if (error != 0) {
+        run.Fail(DiscCopyResult::OutputFailed, outputRoot, "cannot write", error);
+        return run.result;
+    }
     for (const char* folder : kGameFolders) {
-        if (!run.CopyFolder(SourceFolder(mount, folder), outputRoot + "/" + folder, folder, 0)) break;
+        if (!run.CopyFolder(SourceFolder(mount, folder), root, folder, folder, 0) || run.ended) break;
     }
     return run.result;
 }

@@ -2,6 +2,7 @@
 // be read: all of DATA and FMV, subfolders too, into new folders DATA and FMV.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -12,10 +13,12 @@ enum class DiscCopyResult {
     SourceUnreadable,  // a folder or file of the disc could not be read
     UnsafeName,        // a name that is no plain file name
     OutputFailed,      // a destination folder exists, or a file could not be written
+    Stopped,           // DiscCopyOptions::stop was set
 };
 
 struct DiscCopyOptions {
-    bool upperCaseNames = false;  // write the names as an ISO 9660 disc records them
+    bool upperCaseNames = false;             // write the names as an ISO 9660 disc records them
+    const std::atomic<int>* stop = nullptr;  // set: the copy stops, dropping the file it was writing
 };
 
 // What a copy would write, for the progress line.
@@ -30,7 +33,9 @@ DiscTotals CountDiscFolders(const std::string& mount);
 bool DiscNamesAreLowerCase(const std::string& mount);
 
 // Copies DATA, then (only if that succeeded) FMV, from the disc mounted at `mount` into
-// `outputRoot`, never following a symbolic link on the disc. Each file and problem goes to
-// `console`; the first problem's cause is the result.
+// `outputRoot`, never following a symbolic link on the disc. Each file is written under a
+// temporary name and renamed into place when complete; the output is walked by folder, as
+// the engine walks it. Each file and problem goes to `console`; the first problem's cause
+// is the result; a full disk ends the copy at once.
 DiscCopyResult CopyDiscFolders(const std::string& mount, const std::string& outputRoot, const DiscCopyOptions& options,
                                ConsoleObserver& console);

@@ -26,6 +26,10 @@ const ExitStatusRow kExitStatuses[] = {
     {ExitCause::OutputFailed, 11, "cannot write a folder or file (or the output folder; DATA or FMV exists for a disc)"},
     {ExitCause::DiscUnreadable, 12, "cannot read a folder or file of the disc"},
     {ExitCause::NoSource, 13, "no source of the game found"},
+    {ExitCause::NoSpace, 14, "not enough free space for what would be written"},
+    {ExitCause::StandardOutputFailed, 15, "cannot write to standard output (--list, --detect)"},
+    {ExitCause::Interrupted, 130, "interrupted (Ctrl-C, SIGINT)"},
+    {ExitCause::Terminated, 143, "terminated (SIGTERM)"},
 };
 
 ExitCause CauseOf(ExtractResult result) {
@@ -40,6 +44,7 @@ ExitCause CauseOf(ExtractResult result) {
     case ExtractTooDeep: return ExitCause::TooDeep;
     case ExtractUnsafeName: return ExitCause::UnsafeName;
     case ExtractOutputFailed: return ExitCause::OutputFailed;
+    case ExtractStopped: return ExitCause::Interrupted;
     }
     return ExitCause::Internal;
 }

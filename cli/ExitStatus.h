@@ -22,6 +22,10 @@ enum class ExitCause {
     OutputFailed,
     DiscUnreadable,
     NoSource,
+    NoSpace,
+    StandardOutputFailed,
+    Interrupted,
+    Terminated,
 };
 
 int ExitStatusOf(ExitCause cause);

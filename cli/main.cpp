@@ -1,6 +1,8 @@
 // marrowgate-import: imports the game's DATA and FMV folders from a raw-sector disc
 // image (GAME.GOG) with the same filter and results as the Windows program.
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -8,6 +10,7 @@
 
 #include <CLI/CLI.hpp>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include "Detection.h"
@@ -51,13 +54,56 @@ void ReportImported(uint64_t files, const std::string& directory) {
                  Printable(directory).c_str());
 }
 
-// Creates the output folder if it is missing; false (with the line said) when it cannot.
+// Set by SIGINT and SIGTERM to the signal's number: the work stops, drops the file it was
+// writing, and the program ends with 130 or 143, as shells expect.
+std::atomic<int> g_stop{0};
+
+extern "C" void OnStopSignal(int signal) { g_stop.store(signal); }
+
+void CatchStopSignals() {
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+int StoppedStatus() { return ExitStatusOf(g_stop.load() == SIGTERM ? ExitCause::Terminated : ExitCause::Interrupted); }
+
+// Creates the output folder and every missing folder of its path, as mkdir -p does; false
+// (with the line said) when it cannot.
 bool PrepareOutputFolder(const std::string& directory) {
     struct stat folder;
-    if (stat(directory.c_str(), &folder) == 0 && S_ISDIR(folder.st_mode)) return true;  // may be a link of the user's
-    const int error = MakeDirectoryUtf8(directory);
-    if (error == 0) return true;
-    ReportProblem(directory, "cannot write", error);
+    if (stat(directory.c_str(), &folder) == 0) {  // may be a link of the user's
+        if (S_ISDIR(folder.st_mode)) return true;
+        ReportProblem(directory, "cannot write", ENOTDIR);
+        return false;
+    }
+    for (size_t slash = directory.find('/', 1);; slash = directory.find('/', slash + 1)) {
+        const std::string part = directory.substr(0, slash);
+        const int error = MakeDirectoryUtf8(part);
+        if (error != 0) {
+            ReportProblem(part, "cannot write", error == EEXIST ? ENOTDIR : error);
+            return false;
+        }
+        if (slash == std::string::npos) return true;
+    }
+}
+
+std::string Megabytes(uint64_t bytes) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / 1e6);
+    return text;
+}
+
+// Refuses (with both figures said) when `bytes` will not fit in the output folder.
+bool FitsInOutputFolder(const std::string& directory, uint64_t bytes) {
+    struct statvfs space;
+    if (statvfs(directory.c_str(), &space) != 0) return true;  // nothing to go by: the writes will tell
+    const uint64_t free = uint64_t{space.f_bavail} * space.f_frsize;
+    if (bytes <= free) return true;
+    ReportProblem(directory, "not enough free space: " + Megabytes(bytes) + " to write, " + Megabytes(free) + " free");
     return false;
 }
 
@@ -66,22 +112,26 @@ int ImportImage(const Options& options) {
     if (!options.list && !PrepareOutputFolder(options.directory)) return ExitStatusOf(ExitCause::OutputFailed);
     const bool showProgress = !options.quiet && !options.list && isatty(STDERR_FILENO);
 
-    // On a terminal, a listing pass first gives the totals for the progress line.
+    // A listing pass first gives the totals: for the free space, and the progress line.
     TotalsObserver totals;
-    if (showProgress) {
+    if (!options.list) {
         ExtractOptions listing;
         listing.listOnly = true;
         listing.observer = &totals;
         ExtractImageFile(options.image, filter, listing);
+        if (!FitsInOutputFolder(options.directory, totals.bytes)) return ExitStatusOf(ExitCause::NoSpace);
     }
 
     ConsoleObserver console(options.image, showProgress, options.list, totals.files, totals.bytes);
     ExtractOptions extract;
     extract.outputRoot = options.directory;
     extract.listOnly = options.list;
+    extract.keepTimes = true;
     extract.observer = &console;
+    extract.stop = &g_stop;
     const ExtractResult result = ExtractImageFile(options.image, filter, extract);
     console.Finish();
+    if (result == ExtractStopped) return StoppedStatus();
     if (showProgress && result == ExtractOk) ReportImported(console.files(), options.directory);
     return ExitStatusOf(result);
 }
@@ -91,15 +141,18 @@ int ImportImage(const Options& options) {
 int CopyDisc(const Options& options, const std::string& mount, bool upperCase) {
     if (!PrepareOutputFolder(options.directory)) return ExitStatusOf(ExitCause::OutputFailed);
     const bool showProgress = !options.quiet && isatty(STDERR_FILENO);
-    const DiscTotals totals = showProgress ? CountDiscFolders(mount) : DiscTotals{};
+    const DiscTotals totals = CountDiscFolders(mount);
+    if (!FitsInOutputFolder(options.directory, totals.bytes)) return ExitStatusOf(ExitCause::NoSpace);
     ConsoleObserver console(mount, showProgress, false, totals.files, totals.bytes);
     DiscCopyOptions copy;
     copy.upperCaseNames = upperCase;
+    copy.stop = &g_stop;
     const DiscCopyResult result = CopyDiscFolders(mount, options.directory, copy, console);
     console.Finish();
     if (showProgress && result == DiscCopyResult::Ok) ReportImported(console.files(), options.directory);
     switch (result) {
     case DiscCopyResult::Ok: return 0;
+    case DiscCopyResult::Stopped: return StoppedStatus();
     case DiscCopyResult::SourceUnreadable: return ExitStatusOf(ExitCause::DiscUnreadable);
     case DiscCopyResult::UnsafeName: return ExitStatusOf(ExitCause::UnsafeName);
     case DiscCopyResult::OutputFailed: return ExitStatusOf(ExitCause::OutputFailed);
@@ -162,10 +215,11 @@ int DetectAndImport(Options options) {
     bool any = false;
     for (const auto& source : sources) {
         any = any || !source.path.empty();
-        if ((options.detect || !options.quiet) && !source.path.empty())
-            std::printf("%s: %s\n", source.label, Printable(source.path).c_str());
+        // --detect prints what it found as its output; an import says it on stderr, so
+        // that --list prints nothing but the list on stdout.
+        if (!source.path.empty() && (options.detect || !options.quiet))
+            std::fprintf(options.detect ? stdout : stderr, "%s: %s\n", source.label, Printable(source.path).c_str());
     }
-    std::fflush(stdout);
     if (!any) {
         ReportNothingFound(places);
         return ExitStatusOf(ExitCause::NoSource);
@@ -181,10 +235,7 @@ int DetectAndImport(Options options) {
         return ExitStatusOf(ExitCause::NoSource);
     }
     const bool useDisc = std::string(chosen->option) == "disc";
-    if (!options.quiet) {
-        std::printf("Importing from %s.\n", chosen->name);
-        std::fflush(stdout);
-    }
+    if (!options.quiet) std::fprintf(stderr, "Importing from %s.\n", chosen->name);
     if (useDisc) {
         if (options.list || options.all) {
             ReportError("--list and --all read images, not discs");
@@ -239,7 +290,14 @@ int main(int argc, char** argv) {
     }
 
     try {
-        return Run(options);
+        CatchStopSignals();
+        const int status = Run(options);
+        // What was printed as output must have arrived, as for ls and tar.
+        if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+            ReportProblem("standard output", "cannot write", errno);
+            return status != 0 ? status : ExitStatusOf(ExitCause::StandardOutputFailed);
+        }
+        return status;
     } catch (const std::bad_alloc&) {
         std::fputc('\n', stderr);  // past a progress line
         ReportError("out of memory");

@@ -28,6 +28,10 @@ public:
     // reads into `scratch`; readers with buffers of their own lend from those.
     virtual uint32_t Lend(uint32_t offset, uint32_t length, std::vector<unsigned char>& scratch,
                           std::vector<DataPiece>& pieces);
+
+    // How many bytes of user data the stream holds, when known (for messages).
+    static constexpr uint64_t kUnknownSize = UINT64_MAX;
+    virtual uint64_t Size() { return kUnknownSize; }
 };
 
 // How an image stores its Mode 1 sectors: raw, all 2352 bytes (sync, header, user data,
@@ -50,6 +54,8 @@ public:
     // Lends the user data of up to one large read of raw sectors, straight from that read.
     uint32_t Lend(uint32_t offset, uint32_t length, std::vector<unsigned char>& scratch,
                   std::vector<DataPiece>& pieces) override;
+    // The user data of the whole sectors and of a last, partial one.
+    uint64_t Size() override;
 
     const uint32_t rawSectorSize;  // the bytes a sector takes in the file
     const uint32_t userDataSize = 2048;

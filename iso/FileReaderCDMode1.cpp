@@ -86,6 +86,13 @@ uint32_t FileReaderCDMode1::Lend(uint32_t offset, uint32_t length, std::vector<u
     return offset < end ? LendSpan(offset, end, pieces) : 0;
 }
 
+uint64_t FileReaderCDMode1::Size() {
+    const uint64_t bytes = FileSize64(file);
+    if (bytes == UINT64_MAX) return kUnknownSize;
+    const uint64_t partial = bytes % rawSectorSize;
+    return bytes / rawSectorSize * userDataSize + (partial > headerSize ? std::min<uint64_t>(partial - headerSize, userDataSize) : 0);
+}
+
 uint32_t FileReader::Lend(uint32_t offset, uint32_t length, std::vector<unsigned char>& scratch,
                           std::vector<DataPiece>& pieces) {
     scratch.resize(std::min(length, kLargestLend));

@@ -5,9 +5,12 @@
 
 #ifdef _WIN32
 #include <direct.h>
+#include <fcntl.h>
+#include <io.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #else
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -18,6 +21,19 @@
 #include <algorithm>
 
 #include "text/Utf8.h"
+
+namespace {
+const char kTemporarySuffix[] = ".mg-partial";
+}  // namespace
+
+std::string TemporaryName(const std::string& name) { return "." + name + kTemporarySuffix; }
+
+bool IsTemporaryName(const std::string& name) {
+    const size_t suffix = sizeof kTemporarySuffix - 1;
+    return name.size() > suffix + 1 && name[0] == '.' && name.compare(name.size() - suffix, suffix, kTemporarySuffix) == 0;
+}
+
+std::string OutputFolder::PathOf(const std::string& name) const { return m_path + kPathSeparator + name; }
 
 #ifdef _WIN32
 
@@ -40,6 +56,95 @@ uint64_t FileSize64(FILE* file) {
     _fseeki64(file, 0, SEEK_SET);
     return size < 0 ? UINT64_MAX : static_cast<uint64_t>(size);
 }
+
+// Windows: paths through the wide CRT. A folder link (a symbolic link or junction) shows
+// the reparse-point attribute, which _wfindfirst passes on.
+namespace {
+constexpr unsigned kReparsePoint = 0x400;  // FILE_ATTRIBUTE_REPARSE_POINT
+
+bool FindAttributes(const std::wstring& path, unsigned& attributes) {
+    struct _wfinddata64_t data;
+    const intptr_t search = _wfindfirst64(path.c_str(), &data);
+    if (search == -1) return false;
+    attributes = data.attrib;
+    _findclose(search);
+    return true;
+}
+}  // namespace
+
+OutputFolder::~OutputFolder() = default;
+OutputFolder::OutputFolder(OutputFolder&& other) noexcept : m_path(std::move(other.m_path)) {}
+OutputFolder& OutputFolder::operator=(OutputFolder&& other) noexcept {
+    m_path = std::move(other.m_path);
+    return *this;
+}
+
+int OutputFolder::Open(const std::string& path) {
+    struct _stat64 info;
+    if (_wstat64(WidenUtf8(path).c_str(), &info) != 0) return errno;
+    if (!(info.st_mode & _S_IFDIR)) return ENOTDIR;
+    m_path = path;
+    RemoveStaleTemporaries();
+    return 0;
+}
+
+int OutputFolder::OpenSubfolder(const std::string& name, OutputFolder& subfolder, bool mustBeNew) const {
+    const std::wstring wide = WidenUtf8(PathOf(name));
+    if (_wmkdir(wide.c_str()) != 0) {
+        const int error = errno;
+        if (mustBeNew) return error;
+        unsigned attributes = 0;
+        if (error != EEXIST || !FindAttributes(wide, attributes)) return error;
+        if (attributes & kReparsePoint) return ELOOP;
+        if (!(attributes & _A_SUBDIR)) return ENOTDIR;
+    }
+    subfolder.m_path = PathOf(name);
+    subfolder.RemoveStaleTemporaries();
+    return 0;
+}
+
+FILE* OutputFolder::CreateTemporary(const std::string& name) const {
+    const std::wstring temporary = WidenUtf8(PathOf(TemporaryName(name)));
+    _wremove(temporary.c_str());
+    const int fd = _wopen(temporary.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+    if (fd < 0) return nullptr;
+    FILE* file = _fdopen(fd, "wb");
+    if (!file) {
+        const int error = errno;
+        _close(fd);
+        errno = error;
+        return nullptr;
+    }
+    std::setvbuf(file, nullptr, _IOFBF, 1 << 20);  // few large writes, not one per sector
+    return file;
+}
+
+int OutputFolder::Commit(const std::string& name) const {
+    const std::wstring final = WidenUtf8(PathOf(name)), temporary = WidenUtf8(PathOf(TemporaryName(name)));
+    // The CRT's rename does not replace: the earlier file goes first. A link there goes
+    // as a link, never written through.
+    if (_wremove(final.c_str()) != 0 && errno != ENOENT) {
+        unsigned attributes = 0;
+        if (FindAttributes(final, attributes) && (attributes & _A_SUBDIR)) return EISDIR;
+        _wrmdir(final.c_str());  // a link to a folder, taken for a folder by remove
+    }
+    return _wrename(temporary.c_str(), final.c_str()) == 0 ? 0 : errno;
+}
+
+void OutputFolder::Discard(const std::string& name) const { _wremove(WidenUtf8(PathOf(TemporaryName(name))).c_str()); }
+
+void OutputFolder::RemoveStaleTemporaries() const {
+    struct _wfinddata64_t data;
+    const std::wstring pattern = WidenUtf8(PathOf(".*")) + WidenUtf8(kTemporarySuffix);
+    const intptr_t search = _wfindfirst64(pattern.c_str(), &data);
+    if (search == -1) return;
+    do {
+        if (!(data.attrib & _A_SUBDIR)) _wremove((WidenUtf8(m_path + kPathSeparator) + data.name).c_str());
+    } while (_wfindnext64(search, &data) == 0);
+    _findclose(search);
+}
+
+bool SetFileTime(FILE*, int64_t) { return false; }  // the Windows program keeps the time of writing
 
 FILE* CreateOutputFile(const std::string& path) {
     FILE* file = OpenFileUtf8(path, "wb");
@@ -101,6 +206,85 @@ uint64_t FileSize64(FILE* file) {
     const off_t size = ftello(file);
     fseeko(file, 0, SEEK_SET);
     return size < 0 ? UINT64_MAX : static_cast<uint64_t>(size);
+}
+
+OutputFolder::~OutputFolder() {
+    if (m_fd >= 0) close(m_fd);
+}
+
+OutputFolder::OutputFolder(OutputFolder&& other) noexcept : m_path(std::move(other.m_path)), m_fd(other.m_fd) {
+    other.m_fd = -1;
+}
+
+OutputFolder& OutputFolder::operator=(OutputFolder&& other) noexcept {
+    if (this != &other) {
+        if (m_fd >= 0) close(m_fd);
+        m_path = std::move(other.m_path);
+        m_fd = other.m_fd;
+        other.m_fd = -1;
+    }
+    return *this;
+}
+
+int OutputFolder::Open(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    *this = OutputFolder();
+    m_path = path;
+    m_fd = fd;
+    RemoveStaleTemporaries();
+    return 0;
+}
+
+int OutputFolder::OpenSubfolder(const std::string& name, OutputFolder& subfolder, bool mustBeNew) const {
+    if (mkdirat(m_fd, name.c_str(), 0777) != 0 && (errno != EEXIST || mustBeNew)) return errno;
+    // O_NOFOLLOW: a link where the folder goes is refused, whatever it points at.
+    const int fd = openat(m_fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return errno;
+    subfolder = OutputFolder();
+    subfolder.m_path = PathOf(name);
+    subfolder.m_fd = fd;
+    subfolder.RemoveStaleTemporaries();
+    return 0;
+}
+
+FILE* OutputFolder::CreateTemporary(const std::string& name) const {
+    const std::string temporary = TemporaryName(name);
+    unlinkat(m_fd, temporary.c_str(), 0);
+    const int fd = openat(m_fd, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) return nullptr;
+    FILE* file = fdopen(fd, "wb");
+    if (!file) {
+        const int error = errno;
+        close(fd);
+        errno = error;
+    }
+    return file;
+}
+
+int OutputFolder::Commit(const std::string& name) const {
+    return renameat(m_fd, TemporaryName(name).c_str(), m_fd, name.c_str()) == 0 ? 0 : errno;
+}
+
+void OutputFolder::Discard(const std::string& name) const { unlinkat(m_fd, TemporaryName(name).c_str(), 0); }
+
+void OutputFolder::RemoveStaleTemporaries() const {
+    const int fd = dup(m_fd);
+    DIR* dir = fd >= 0 ? fdopendir(fd) : nullptr;
+    if (!dir) {
+        if (fd >= 0) close(fd);
+        return;
+    }
+    while (dirent* entry = readdir(dir)) {
+        if (IsTemporaryName(entry->d_name)) unlinkat(m_fd, entry->d_name, 0);
+    }
+    closedir(dir);
+}
+
+bool SetFileTime(FILE* file, int64_t seconds) {
+    std::fflush(file);
+    const timespec times[2] = {{static_cast<time_t>(seconds), 0}, {static_cast<time_t>(seconds), 0}};
+    return futimens(fileno(file), times) == 0;
 }
 
 FILE* CreateOutputFile(const std::string& path) {

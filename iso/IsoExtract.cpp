@@ -37,6 +37,7 @@ constexpr uint32_t kBlockCount = static_cast<uint32_t>(kAddressSpace / kBlockSiz
 constexpr size_t kRecordLength = 0;
 constexpr size_t kRecordExtent = 2;
 constexpr size_t kRecordDataLength = 10;
+constexpr size_t kRecordDate = 18;  // 7 bytes: years since 1900, month, day, h, min, s, GMT offset
 constexpr size_t kRecordFlags = 25;
 constexpr size_t kRecordIdLength = 32;
 constexpr size_t kRecordId = 33;
@@ -44,8 +45,31 @@ constexpr size_t kMinRecordLength = 34;  // the fixed part and at least one iden
 constexpr unsigned char kFlagDirectory = 0x02;
 static_assert(kRootRecordOffset + kMinRecordLength <= kBlockSize, "root record inside the descriptor");
 
+constexpr int64_t kNoTime = INT64_MIN;
+
 uint32_t ReadLe32(const unsigned char* p) {
     return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+}
+
+// Days from 1970-01-01 to the given civil date (proleptic Gregorian).
+int64_t DaysFromCivil(int64_t year, unsigned month, unsigned day) {
+    year -= month <= 2;
+    const int64_t era = (year >= 0 ? year : year - 399) / 400;
+    const unsigned yearOfEra = static_cast<unsigned>(year - era * 400);
+    const unsigned dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const unsigned dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + static_cast<int64_t>(dayOfEra) - 719468;
+}
+
+// A directory record's recording date (ECMA-119 9.1.5) in seconds since 1970, UTC; kNoTime
+// when the fields are out of range (all zero means "not recorded").
+int64_t RecordedTime(const unsigned char* p) {
+    const unsigned month = p[1], day = p[2], hour = p[3], minute = p[4], second = p[5];
+    if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 59) return kNoTime;
+    const int offsetQuarters = static_cast<signed char>(p[6]);
+    if (offsetQuarters < -48 || offsetQuarters > 52) return kNoTime;
+    const int64_t days = DaysFromCivil(1900 + int64_t{p[0]}, month, day);
+    return days * 86400 + hour * 3600 + minute * 60 + second - int64_t{offsetQuarters} * 15 * 60;
 }
 
 struct Record {
@@ -53,6 +77,7 @@ struct Record {
     uint32_t extent = 0;
     uint32_t dataLength = 0;
     bool isDirectory = false;
+    int64_t recorded = kNoTime;  // seconds since 1970, UTC
 };
 
 // One directory being walked: its extent and the block its next record lies in.
@@ -66,6 +91,7 @@ struct Directory {
     bool truncated = false;   // the image ended inside this directory
     size_t parentFilterPathLength = 0;  // where to cut the paths when this directory ends
     size_t parentOutputPathLength = 0;
+    OutputFolder folder;                // open while it is walked (not when only listing)
 };
 
 struct WriteOutcome {
@@ -73,14 +99,20 @@ struct WriteOutcome {
     int systemError;
 };
 
-// Copies `size` bytes at `offset` into a new file at `outputPath`.
-WriteOutcome WriteExtent(FileReader& reader, uint32_t offset, uint32_t size, const std::string& outputPath,
-                         std::vector<unsigned char>& scratch, ExtractObserver* observer) {
-    FILE* output = CreateOutputFile(outputPath);
+// Copies `size` bytes at `offset` into the file `name` of `folder`, under its temporary
+// name until it is complete; a file that cannot be completed leaves nothing behind.
+WriteOutcome WriteExtent(FileReader& reader, uint32_t offset, uint32_t size, const OutputFolder& folder,
+                         const std::string& name, int64_t recorded, const ExtractOptions& options,
+                         std::vector<unsigned char>& scratch) {
+    FILE* output = folder.CreateTemporary(name);
     if (!output) return {ExtractOutputFailed, errno};
     WriteOutcome outcome{ExtractOk, 0};
     std::vector<DataPiece> pieces;
     for (uint32_t remaining = size; remaining > 0;) {
+        if (options.stop && options.stop->load() != 0) {
+            outcome = {ExtractStopped, 0};
+            break;
+        }
         const uint32_t got = reader.Lend(offset, std::min(remaining, kLargestLend), scratch, pieces);
         if (got == 0) {
             outcome = {ExtractImageTruncated, 0};
@@ -91,12 +123,26 @@ WriteOutcome WriteExtent(FileReader& reader, uint32_t offset, uint32_t size, con
             outcome = {ExtractOutputFailed, error};
             break;
         }
-        if (observer) observer->OnBytesWritten(got);
+        if (options.observer) options.observer->OnBytesWritten(got);
         offset += got;
         remaining -= got;
     }
+    if (outcome.cause == ExtractOk && options.keepTimes && recorded != kNoTime) SetFileTime(output, recorded);
     if (std::fclose(output) != 0 && outcome.cause == ExtractOk) outcome = {ExtractOutputFailed, errno};
+    if (outcome.cause == ExtractOk) {
+        const int error = folder.Commit(name);
+        if (error != 0) outcome = {ExtractOutputFailed, error};
+    }
+    if (outcome.cause != ExtractOk) folder.Discard(name);
     return outcome;
+}
+
+// Nothing more can be written: the walk ends rather than fail file after file.
+bool IsOutputFull(int error) {
+#ifdef EDQUOT
+    if (error == EDQUOT) return true;
+#endif
+    return error == ENOSPC || error == EFBIG;
 }
 
 class TreeWalk {
@@ -107,7 +153,10 @@ public:
     ExtractResult Run(const unsigned char* rootRecord);
 
 private:
-    void Report(ExtractResult cause, ProblemPlace place, const std::string& where, int systemError = 0);
+    void Report(ExtractResult cause, ProblemPlace place, const std::string& where, int systemError = 0,
+                const std::string& detail = {});
+    void NoteTruncation(bool file);
+    void ReportTruncation();
     bool LoadNextBlock(Directory& directory);
     bool NextRecord(Directory& directory, Record& record);
     void VisitRecord(const Record& record);
@@ -115,7 +164,6 @@ private:
     void ExtractFile(const Record& record, const std::string& name);
     bool ClaimBlocks(uint32_t extent, uint32_t length);
     std::string ImagePath(const std::string& identifier) const;
-    std::string OutputPath() const { return m_options.outputRoot + kPathSeparator + m_outputPath; }
     void PushDirectory(uint32_t extent, uint32_t length, size_t parentFilterPathLength, size_t parentOutputPathLength);
     void PopDirectory();
 
@@ -128,11 +176,31 @@ private:
     std::vector<unsigned char> m_copyBuffer;
     std::string m_filterPath = ".";  // the filter's view of the current directory
     std::string m_outputPath;        // the same, relative to the output root
+    bool m_ended = false;            // the output is full, or a stop was asked for
+    // An image that ends early is reported once, at the end, with what it lacks.
+    bool m_truncated = false;
+    uint32_t m_filesCut = 0;
+    uint64_t m_needed = 0;  // the end of the furthest extent that the walk wanted
 };
 
-void TreeWalk::Report(ExtractResult cause, ProblemPlace place, const std::string& where, int systemError) {
+void TreeWalk::Report(ExtractResult cause, ProblemPlace place, const std::string& where, int systemError,
+                      const std::string& detail) {
     if (m_result == ExtractOk) m_result = cause;
-    if (m_options.observer) m_options.observer->OnProblem({cause, place, where, systemError, {}});
+    if (m_options.observer) m_options.observer->OnProblem({cause, place, where, systemError, detail});
+}
+
+void TreeWalk::NoteTruncation(bool file) {
+    if (m_result == ExtractOk) m_result = ExtractImageTruncated;
+    m_truncated = true;
+    if (file) ++m_filesCut;
+}
+
+void TreeWalk::ReportTruncation() {
+    const uint64_t holds = m_reader.Size();
+    std::string detail = holds == FileReader::kUnknownSize ? std::string() : "it holds " + std::to_string(holds) + " bytes of data, ";
+    detail += "its folders and files need " + std::to_string(m_needed) + "; " + std::to_string(m_filesCut) +
+              (m_filesCut == 1 ? " file was" : " files were") + " not imported";
+    Report(ExtractImageTruncated, ProblemPlace::Image, "", 0, detail);
 }
 
 std::string TreeWalk::ImagePath(const std::string& identifier) const {
@@ -179,9 +247,19 @@ ExtractResult TreeWalk::Run(const unsigned char* rootRecord) {
         Report(ExtractMalformedRecord, ProblemPlace::InsideImage, "/");
         return m_result;
     }
+    OutputFolder root;
+    if (!m_options.listOnly) {
+        const int error = root.Open(m_options.outputRoot);
+        if (error != 0) {
+            Report(ExtractOutputFailed, ProblemPlace::Output, m_options.outputRoot, error);
+            return m_result;
+        }
+    }
     ClaimBlocks(extent, length);
+    m_needed = uint64_t{extent} * kBlockSize + length;
     PushDirectory(extent, length, m_filterPath.size(), m_outputPath.size());
-    while (!m_stack.empty()) {
+    m_stack.back().folder = std::move(root);
+    while (!m_stack.empty() && !m_ended) {
         Record record;
         if (NextRecord(m_stack.back(), record)) {
             VisitRecord(record);
@@ -189,6 +267,7 @@ ExtractResult TreeWalk::Run(const unsigned char* rootRecord) {
             PopDirectory();
         }
     }
+    if (m_truncated) ReportTruncation();
     return m_result;
 }
 
@@ -201,7 +280,7 @@ bool TreeWalk::LoadNextBlock(Directory& directory) {
     directory.nextBlock += kBlockSize;
     if (directory.blockBytes < want) {
         directory.truncated = true;
-        Report(ExtractImageTruncated, ProblemPlace::InsideImage, ImagePath(""));
+        NoteTruncation(false);
     }
     return directory.blockBytes > 0;
 }
@@ -236,13 +315,14 @@ bool TreeWalk::NextRecord(Directory& directory, Record& record) {
         record.extent = ReadLe32(p + kRecordExtent);
         record.dataLength = ReadLe32(p + kRecordDataLength);
         record.isDirectory = (p[kRecordFlags] & kFlagDirectory) != 0;
+        record.recorded = RecordedTime(p + kRecordDate);
         return true;
     }
 }
 
 void TreeWalk::VisitRecord(const Record& record) {
     const std::string name = record.isDirectory ? record.identifier : OutputFileName(record.identifier);
-    if (!IsSafeName(name)) {
+    if (!IsSafeName(name) || IsTemporaryName(name)) {
         Report(ExtractUnsafeName, ProblemPlace::InsideImage, ImagePath(record.identifier));
         return;
     }
@@ -251,6 +331,7 @@ void TreeWalk::VisitRecord(const Record& record) {
         Report(ExtractMalformedRecord, ProblemPlace::InsideImage, ImagePath(record.identifier));
         return;
     }
+    m_needed = std::max(m_needed, uint64_t{record.extent} * kBlockSize + record.dataLength);
     if (record.isDirectory) {
         EnterDirectory(record, name);
     } else {
@@ -272,21 +353,25 @@ void TreeWalk::EnterDirectory(const Record& record, const std::string& name) {
         Report(ExtractDirectoryLoop, ProblemPlace::InsideImage, imagePath);
         return;
     }
+    OutputFolder folder;
+    if (!m_options.listOnly) {
+        const OutputFolder& parent = m_stack.back().folder;
+        const int error = parent.OpenSubfolder(name, folder);
+        if (error != 0) {
+            // A link where a folder goes is refused, whatever it points at.
+            Report(ExtractOutputFailed, ProblemPlace::Output, parent.PathOf(name), error == ELOOP ? 0 : error,
+                   error == ELOOP ? "is a symbolic link" : "");
+            m_ended = IsOutputFull(error);
+            return;
+        }
+    }
     const size_t filterLength = m_filterPath.size();
     const size_t outputLength = m_outputPath.size();
     m_filterPath += '\\' + record.identifier;
     m_outputPath += (m_outputPath.empty() ? "" : std::string(1, kPathSeparator)) + name;
-    if (!m_options.listOnly) {
-        const int error = MakeDirectoryUtf8(OutputPath());
-        if (error != 0) {
-            Report(ExtractOutputFailed, ProblemPlace::Output, OutputPath(), error);
-            m_filterPath.resize(filterLength);
-            m_outputPath.resize(outputLength);
-            return;
-        }
-    }
     if (m_options.observer) m_options.observer->OnDirectory(m_outputPath);
     PushDirectory(record.extent, record.dataLength, filterLength, outputLength);
+    m_stack.back().folder = std::move(folder);
 }
 
 void TreeWalk::ExtractFile(const Record& record, const std::string& name) {
@@ -295,14 +380,23 @@ void TreeWalk::ExtractFile(const Record& record, const std::string& name) {
     if (m_options.observer) m_options.observer->OnFile(relative, record.dataLength);
     if (m_options.listOnly) {
         unsigned char last;
-        if (record.dataLength > 0 && m_reader.Read(offset + record.dataLength - 1, 1, &last) != 1)
-            Report(ExtractImageTruncated, ProblemPlace::InsideImage, ImagePath(record.identifier));
+        if (record.dataLength > 0 && m_reader.Read(offset + record.dataLength - 1, 1, &last) != 1) NoteTruncation(true);
         return;
     }
-    const std::string outputPath = m_options.outputRoot + kPathSeparator + relative;
-    const WriteOutcome outcome = WriteExtent(m_reader, offset, record.dataLength, outputPath, m_copyBuffer, m_options.observer);
-    if (outcome.cause == ExtractImageTruncated) Report(outcome.cause, ProblemPlace::InsideImage, ImagePath(record.identifier));
-    else if (outcome.cause != ExtractOk) Report(outcome.cause, ProblemPlace::Output, outputPath, outcome.systemError);
+    const OutputFolder& folder = m_stack.back().folder;
+    const WriteOutcome outcome =
+        WriteExtent(m_reader, offset, record.dataLength, folder, name, record.recorded, m_options, m_copyBuffer);
+    switch (outcome.cause) {
+    case ExtractOk: break;
+    case ExtractImageTruncated: NoteTruncation(true); break;
+    case ExtractStopped:
+        m_ended = true;
+        Report(ExtractStopped, ProblemPlace::Image, "");
+        break;
+    default:
+        Report(outcome.cause, ProblemPlace::Output, folder.PathOf(name), outcome.systemError);
+        m_ended = IsOutputFull(outcome.systemError);
+    }
 }
 
 }  // namespace
@@ -319,6 +413,7 @@ const char* ExtractResultMessage(ExtractResult result) {
     case ExtractTooDeep: return "folders nested too deeply";
     case ExtractUnsafeName: return "name not safe to create";
     case ExtractOutputFailed: return "cannot write";
+    case ExtractStopped: return "interrupted";
     }
     return "unknown failure";
 }

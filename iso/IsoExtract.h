@@ -2,6 +2,7 @@
 // folders and files that a filter accepts.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -11,7 +12,8 @@
 // Result of an extraction. 0 is complete success; every other value is a failure.
 // Values 2 to 4 stop the extraction before anything is written; from 5 on the walk
 // goes on past the fault, so every good file still arrives, and the first fault met
-// becomes the result.
+// becomes the result. A full disk, and a stop asked for, end the walk at once. A file
+// appears under its final name only when it is complete.
 enum ExtractResult : int {
     ExtractOk = 0,
     ExtractImageNotOpened = 2,       // the image file cannot be opened
@@ -23,6 +25,7 @@ enum ExtractResult : int {
     ExtractTooDeep = 8,              // folders nested deeper than kMaxDirectoryDepth
     ExtractUnsafeName = 9,           // a name that is no plain file or folder name
     ExtractOutputFailed = 10,        // a folder or file that could not be fully written
+    ExtractStopped = 11,             // ExtractOptions::stop was set
 };
 
 // A short text for the user, e.g. "the image ends inside a folder or file".
@@ -66,7 +69,11 @@ public:
 struct ExtractOptions {
     std::string outputRoot = ".";  // UTF-8; must exist
     bool listOnly = false;         // walk and report, write nothing
+    bool keepTimes = false;        // files take the times the disc records (POSIX)
     ExtractObserver* observer = nullptr;
+    // When it holds a value other than 0 (set by a signal handler, say), the walk stops:
+    // the file being written is dropped, and the result is ExtractStopped.
+    const std::atomic<int>* stop = nullptr;
 };
 
 // Opens an image, given as a UTF-8 path, and extracts what `filter` accepts into the

@@ -4,6 +4,8 @@
 
 #include "ImportJobs.h"
 #include "JobThread.h"
+#include "iso/FileSystem.h"
+#include "text/Utf8.h"
 
 namespace {
 
@@ -12,6 +14,18 @@ struct DiscImportArgs {
 };
 
 bool IsDotEntry(const wchar_t* name) { return lstrcmpW(name, L".") == 0 || lstrcmpW(name, L"..") == 0; }
+
+// The file appears under its final name only when complete: copied to its temporary name
+// (as the engine names it), then moved over the final name. A failed copy leaves nothing.
+bool CopyIntoPlace(const CString& source, const CString& folder, const CString& name) {
+    const CString temporary = folder + L"\\" + WidenUtf8(TemporaryName(NarrowToUtf8(name)));
+    const CString destination = folder + L"\\" + name;
+    if (CopyFileW(source.c_str(), temporary.c_str(), FALSE) &&
+        MoveFileExW(temporary.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING))
+        return true;
+    DeleteFileW(temporary.c_str());
+    return false;
+}
 
 }  // namespace
 
@@ -30,7 +44,7 @@ bool CopyFolder(const CString& source, const CString& destination) {
     do {
         if (IsDotEntry(entry.cFileName) || (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
         const CString name = entry.cFileName;
-        if (!CopyFileW((source + L"\\" + name).c_str(), (destination + L"\\" + name).c_str(), FALSE)) succeeded = false;
+        if (!CopyIntoPlace(source + L"\\" + name, destination, name)) succeeded = false;
     } while (FindNextFileW(search, &entry));
     if (GetLastError() != ERROR_NO_MORE_FILES) succeeded = false;  // the listing broke off
     FindClose(search);

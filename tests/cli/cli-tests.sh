@@ -96,11 +96,14 @@ contains "$work/err" "the image ends inside a folder or file" "truncated image"
 [ -f "$work/cut/DATA/CRED1.PCX" ] || fail "truncated image: good files are not there"
 mkdir -p "$work/d" && echo x >"$work/d/FMV"
 expect 11 "output blocked" -- "$importer" -C "$work/d" "$work/GAME.GOG"
-contains "$work/err" "$work/d/FMV: cannot write: File exists" "output blocked"
+contains "$work/err" "$work/d/FMV: cannot write: Not a directory" "output blocked"
 [ "$(grep -c . "$work/err")" -eq 1 ] || fail "output blocked: more than one line"
 diff -r "$tree/DATA" "$work/d/DATA" >/dev/null || fail "output blocked: DATA not imported"
-expect 11 "output folder not creatable" -- "$importer" -C "$work/no/such/dir" "$work/GAME.GOG"
-contains "$work/err" "$work/no/such/dir: cannot write: No such file or directory" "output folder not creatable"
+expect 0 "-C makes every missing folder" -- "$importer" -C "$work/no/such/dir" "$work/GAME.GOG"
+[ -f "$work/no/such/dir/DATA/CRED1.PCX" ] || fail "-C makes every missing folder: nothing imported"
+echo x > "$work/a-file"
+expect 11 "-C naming a file" -- "$importer" -C "$work/a-file/sub" "$work/GAME.GOG"
+contains "$work/err" "$work/a-file: cannot write: Not a directory" "-C naming a file"
 
 # On a terminal: a progress line, then a summary
 if command -v script >/dev/null; then

@@ -112,7 +112,7 @@ run 0 "GOG, Steam and disc" "$h2" -- --detect
 output_is "$(printf 'GOG: %s\nSteam: %s\nDisc: %s' "$h2/.wine/drive_c/GOG GAMES/ŁÓDŹ MARROWGATE/game.gog" "$work/lib3/$game" "$disc")" \
     "GOG, Steam and disc, in order"
 run 0 "import from the first: GOG" "$h2" -- -C "$work/out-first"
-contains "$work/out" "Importing from GOG." "import from the first: GOG"
+contains "$work/err" "Importing from GOG." "import from the first: GOG"
 run 0 "import from the chosen: Steam" "$h2" -- --from steam --quiet -C "$work/out-steam"
 rm -rf "$h2/.wine" "$work/out-steam"
 run 0 "disc only" "$work/empty-home" -- --detect
@@ -123,8 +123,9 @@ run 0 "import from Steam" "$h2" -- --quiet -C "$work/out-steam"
 diff -r "$tree/DATA" "$work/out-steam/DATA" >/dev/null || fail "import from Steam: DATA differs"
 diff -r "$tree/FMV" "$work/out-steam/FMV" >/dev/null || fail "import from Steam: FMV differs"
 run 0 "import from the disc" "$h2" -- --from disc -C "$work/out-disc"
-contains "$work/out" "Disc: $disc" "import from the disc"
-contains "$work/out" "Importing from the disc." "import from the disc"
+contains "$work/err" "Disc: $disc" "import from the disc"
+contains "$work/err" "Importing from the disc." "import from the disc"
+empty "$work/out" "import from the disc: nothing on stdout"
 # Not in the mount table: copied from the folder, subfolders too, names as shown
 expected="$(cd "$disc" && { find data -type f | sed 's|^data/|DATA/|'; find fmv -type f | sed 's|^fmv/|FMV/|'; } | sort)"
 actual="$(cd "$work/out-disc" && find DATA FMV -type f | sort)"

@@ -7,6 +7,9 @@
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
+#include <csignal>
+
+#include <sys/resource.h>
 #include <sys/stat.h>
 #endif
 
@@ -298,18 +301,27 @@ TEST(ExtractIsoTree, OutputThatCannotBeCreatedIsAFailure) {
 }
 
 #ifndef _WIN32
-// A full disk: the file opens but its data cannot be written (/dev/full answers ENOSPC).
-TEST(ExtractIsoTree, FullDiskIsAFailure) {
-    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-    MemoryReader reader(BuildImage({File("full;1", std::string(100000, 'x'))}));
+// Nothing more can be written (a file-size limit stands in for a full disk: writes past it
+// fail with EFBIG): the walk ends at once with one message, and the file it was writing
+// leaves neither its final name nor its temporary; the files completed before stay.
+TEST(ExtractIsoTree, AFullOutputEndsTheWalkAtOnce) {
+    const Bytes image = BuildImage({Dir("DATA", {File("A;1", "a"), File("BIG;1", std::string(200000, 'x')),
+                                                 File("C;1", "c"), File("D;1", "d")})});
+    ScratchDir out;
     RecordingObserver observer;
-    ExtractOptions options;
-    options.outputRoot = "/dev";
-    options.observer = &observer;
-    EXPECT_EQ(ExtractIsoTree(reader, [](std::string path) { return path == ".\\full;1"; }, options), ExtractOutputFailed);
+    struct rlimit saved;
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const auto savedHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit = saved;
+    limit.rlim_cur = 100000;
+    setrlimit(RLIMIT_FSIZE, &limit);
+    const ExtractResult result = ExtractInto(image, out.path(), AcceptAll{nullptr}, &observer);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, savedHandler);
+    EXPECT_EQ(result, ExtractOutputFailed);
     ASSERT_EQ(observer.problems.size(), 1u);
-    EXPECT_EQ(observer.problems[0].systemError, ENOSPC);
-    EXPECT_EQ(observer.problems[0].where, "/dev/full");
+    EXPECT_EQ(observer.problems[0].systemError, EFBIG);
+    EXPECT_EQ(ReadTree(out.path()), (Tree{{"DATA/", ""}, {"DATA/A", "a"}}));
 }
 #endif
 

@@ -18,6 +18,7 @@ class MemoryReader : public FileReader {
 public:
     explicit MemoryReader(Bytes bytes) : m_bytes(std::move(bytes)) {}
     uint32_t Read(uint32_t offset, uint32_t length, void* buffer) override;
+    uint64_t Size() override { return m_bytes.size(); }
 
 private:
     Bytes m_bytes;
