@@ -162,7 +162,8 @@ else
         in_bullseye marrowgate-import --version >"$work/out" 2>&1 || fail "Debian 11: the installed program failed"
         contains "$work/out" "marrowgate-import $version" "Debian 11: installed --version"
         in_bullseye dpkg -r marrowgate-import >"$work/out" 2>&1 || fail "Debian 11: dpkg -r: $(cat "$work/out")"
-        in_bullseye ldd --version 2>&1 | head -1 | grep -q '2\.31' || fail "the Debian 11 root's glibc is not 2.31"
+        glibc="$(in_bullseye ldd --version 2>&1)"
+        [[ "${glibc%%$'\n'*}" == *" 2.31" ]] || fail "the Debian 11 root's glibc is not 2.31: ${glibc%%$'\n'*}"
     fi
 fi
 
