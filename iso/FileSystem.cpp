@@ -240,7 +240,11 @@ int OutputFolder::OpenSubfolder(const std::string& name, OutputFolder& subfolder
     if (mkdirat(m_fd, name.c_str(), 0777) != 0 && (errno != EEXIST || mustBeNew)) return errno;
     // O_NOFOLLOW: a link where the folder goes is refused, whatever it points at.
     const int fd = openat(m_fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) return errno;
+    if (fd < 0) {
+        const int error = errno;  // ENOTDIR or ELOOP for a link, as the kernel has it
+        struct stat info;
+        return fstatat(m_fd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode) ? ELOOP : error;
+    }
     subfolder = OutputFolder();
     subfolder.m_path = PathOf(name);
     subfolder.m_fd = fd;

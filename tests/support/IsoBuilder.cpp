@@ -45,6 +45,8 @@ Bytes Record(const std::string& identifier, uint32_t extent, uint32_t dataLength
     r[0] = static_cast<unsigned char>(length == 0 ? natural : length);
     PutBoth32(&r[2], extent);
     PutBoth32(&r[10], dataLength);
+    const unsigned char recorded[7] = {101, 2, 3, 4, 5, 6, 4};  // 2001-02-03 04:05:06, GMT+1
+    std::copy(recorded, recorded + 7, r.begin() + 18);
     r[25] = directory ? 0x02 : 0x00;
     r[28] = 1;  // volume sequence number
     r[32] = static_cast<unsigned char>(identifier.size());
