@@ -26,20 +26,23 @@
 
 namespace {
 
-const char* const kHelpFooter =
-    "From 6 on, every good file is still imported; nothing already written is removed.\n"
-    "\n"
+const char* const kExitStatusNote =
+    "From 6 on, every good file is still imported; a file appears only when it is complete,\n"
+    "and nothing imported before is removed.\n";
+
+const char* const kHelpWithoutImage =
     "Without IMAGE, the game is looked for, in this order: the GOG edition installed through\n"
     "Wine (the installer's registry key in $WINEPREFIX, ~/.wine, ~/Games/*, Bottles and CrossOver\n"
     "bottles), Heroic or minigalaxy; Steam's folders (~/.steam/steam, ~/.steam/root,\n"
     "~/.local/share/Steam, $XDG_DATA_HOME/Steam, Flatpak, snap, ~/Library/Application Support/Steam)\n"
     "and every library they list; and mounted media (/media/$USER/*, /run/media/$USER/*,\n"
-    "/media/*, /mnt/*, /Volumes/*) whose root holds DATA/CRED1.PCX.\n";
+    "/media/*, /mnt/*, /Volumes/*) whose root holds DATA/CRED1.PCX.\n"
+    "\n";
 
 struct Options {
     std::string image;
     std::string directory = ".";
-    std::string from;  // "steam" or "disc"
+    std::string from;  // "gog", "steam" or "disc"
     std::string disc;  // a disc mounted there
     bool detect = false;
     bool all = false;
@@ -274,7 +277,7 @@ int main(int argc, char** argv) {
     disc->excludes(list)->excludes(all);
     app.add_flag("-q,--quiet", options.quiet, "show nothing but errors");
     app.set_version_flag("--version", "marrowgate-import " MG_VERSION);
-    app.footer(ExitStatusHelp() + kHelpFooter);
+    app.footer(kHelpWithoutImage + ExitStatusHelp() + kExitStatusNote);
 
     try {
         app.parse(argc, argv);

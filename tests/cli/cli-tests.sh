@@ -105,6 +105,59 @@ echo x > "$work/a-file"
 expect 11 "-C naming a file" -- "$importer" -C "$work/a-file/sub" "$work/GAME.GOG"
 contains "$work/err" "$work/a-file: cannot write: Not a directory" "-C naming a file"
 
+# Files keep the times the disc records (genisoimage took them from the source tree)
+[ "$(stat -c %Y "$tree/DATA/CRED1.PCX")" = "$(stat -c %Y "$work/a/DATA/CRED1.PCX")" ] ||
+    fail "times: CRED1.PCX does not keep the disc's time"
+
+# --list prints the list alone on stdout; a write error on stdout is a failure
+expect 0 "list alone" -- "$importer" --list "$work/GAME.GOG"
+! grep -qv '^\(DATA\|FMV\)' "$work/out" || fail "list alone: other lines on stdout: $(grep -v '^\(DATA\|FMV\)' "$work/out" | head -3)"
+if [ -w /dev/full ]; then
+    expect 15 "list into a full disk" -- sh -c "'$importer' --list '$work/GAME.GOG' > /dev/full"
+    contains "$work/err" "standard output: cannot write: No space left on device" "list into a full disk"
+fi
+
+# Not enough free space: refused before anything is written, with both figures
+mkdir -p "$work/small"
+if mount -t tmpfs -o size=256k tmpfs "$work/small" 2>/dev/null; then
+    expect 14 "not enough free space" -- "$importer" -C "$work/small" "$work/GAME.GOG"
+    contains "$work/err" "$work/small: not enough free space: " "not enough free space"
+    contains "$work/err" " MB to write, 0.3 MB free" "not enough free space"
+    [ -z "$(ls -A "$work/small")" ] || fail "not enough free space: something was written"
+    umount "$work/small"
+else
+    echo "SKIP: not enough free space: no tmpfs mount here"
+fi
+
+# SIGINT and SIGTERM: the file being written is dropped, "interrupted" said once, and the
+# status is the shells' (130, 143). An image with one large file keeps the import busy.
+mkdir -p "$work/big/DATA"
+head -c 300000000 /dev/zero > "$work/big/DATA/BIG.DAT"
+genisoimage -quiet -o "$work/big.iso" "$work/big" 2>/dev/null
+rm -rf "$work/big"
+for signal in INT TERM; do
+    out="$work/stopped-$signal"
+    "$importer" -C "$out" "$work/big.iso" 2>"$work/err" &
+    pid=$!
+    for _ in $(seq 2000); do  # until the large file is being written
+        compgen -G "$out/DATA/.*.mg-partial" >/dev/null && break
+        sleep 0.005
+    done
+    if ! compgen -G "$out/DATA/.*.mg-partial" >/dev/null; then
+        wait "$pid"
+        echo "SKIP: SIG$signal: the import ended before it could be interrupted"
+        continue
+    fi
+    kill -"$signal" "$pid"
+    wait "$pid"
+    status=$?
+    want=$([ "$signal" = INT ] && echo 130 || echo 143)
+    [ "$status" -eq "$want" ] || fail "SIG$signal: exit status $status, expected $want"
+    [ "$(grep -c interrupted "$work/err")" -eq 1 ] || fail "SIG$signal: 'interrupted' not said once: $(cat "$work/err")"
+    [ -z "$(find "$out" -name '*.mg-partial' -o -name BIG.DAT)" ] || fail "SIG$signal: the file being written was left"
+done
+rm -f "$work/big.iso"
+
 # On a terminal: a progress line, then a summary
 if command -v script >/dev/null; then
     script -qec "'$importer' -C '$work/tty' '$work/GAME.GOG'" /dev/null >"$work/tty.log" 2>&1 || fail "terminal import"

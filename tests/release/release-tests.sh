@@ -116,6 +116,7 @@ zcat "$unpacked/deb/usr/share/man/man1/marrowgate-import.1.gz" >"$work/manual"
 contains "$work/manual" ".TH MARROWGATE-IMPORT \"1\"" "manual page"
 contains "$work/manual" "marrowgate-import $version" "manual page"
 contains "$work/manual" "MARROWGATE_MEDIA_ROOT" "manual page"
+contains "$work/manual" '.SH "EXIT STATUS"' "manual page"
 
 # --- the program from the zip, end to end under Wine
 source "$root/scripts/wine-lib.sh"
