@@ -236,6 +236,7 @@ TEST_F(DiscImportTest, FileThatCannotBeReadIsAFailure) {
     const Tree written = ReadTree(m_work.path());
     EXPECT_EQ(written.count("DATA/CRED1.PCX"), 1u);
     EXPECT_EQ(written.count("DATA/LEVEL1.MAP"), 0u);
+    EXPECT_EQ(written.count("DATA/.LEVEL1.MAP.mg-partial"), 0u);  // a failed copy leaves no temporary
 }
 
 }  // namespace
