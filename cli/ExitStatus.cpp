@@ -28,6 +28,8 @@ const ExitStatusRow kExitStatuses[] = {
     {ExitCause::NoSource, 13, "no source of the game found"},
     {ExitCause::NoSpace, 14, "not enough free space for what would be written"},
     {ExitCause::StandardOutputFailed, 15, "cannot write to standard output (--list, --detect)"},
+    {ExitCause::OverBudget, 16, "more to write than the image can hold (records sharing data); the rest skipped"},
+    {ExitCause::DamagedSector, 17, "--test: a damaged sector (its EDC does not match)"},
     {ExitCause::Interrupted, 130, "interrupted (Ctrl-C, SIGINT)"},
     {ExitCause::Terminated, 143, "terminated (SIGTERM)"},
 };
@@ -45,6 +47,8 @@ ExitCause CauseOf(ExtractResult result) {
     case ExtractUnsafeName: return ExitCause::UnsafeName;
     case ExtractOutputFailed: return ExitCause::OutputFailed;
     case ExtractStopped: return ExitCause::Interrupted;
+    case ExtractOverBudget: return ExitCause::OverBudget;
+    case ExtractDamagedSector: return ExitCause::DamagedSector;
     }
     return ExitCause::Internal;
 }

@@ -24,6 +24,8 @@ enum class ExitCause {
     NoSource,
     NoSpace,
     StandardOutputFailed,
+    OverBudget,
+    DamagedSector,
     Interrupted,
     Terminated,
 };

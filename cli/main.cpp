@@ -47,6 +47,7 @@ struct Options {
     bool detect = false;
     bool all = false;
     bool list = false;
+    bool test = false;
     bool quiet = false;
 };
 
@@ -110,8 +111,38 @@ bool FitsInOutputFolder(const std::string& directory, uint64_t bytes) {
     return false;
 }
 
+// --test: the walk reads every byte an import would write and checks the sectors' codes.
+int TestImage(const Options& options, const ExtractFilter& filter) {
+    ConsoleObserver console(options.image, false, false, 0, 0);
+    ExtractStats stats;
+    ExtractOptions test;
+    test.testOnly = true;
+    test.observer = &console;
+    test.stats = &stats;
+    test.stop = &g_stop;
+    const ExtractResult result = ExtractImageFile(options.image, filter, test);
+    console.Finish();
+    if (result == ExtractStopped) return StoppedStatus();
+    if (result == ExtractImageNotOpened || result == ExtractNoPrimaryDescriptor || result == ExtractBadIdentifier)
+        return ExitStatusOf(result);
+    const std::string image = Printable(options.image);
+    if (stats.sectorsWithoutCodes > 0)
+        std::fprintf(stderr, "%s: %llu sectors carry no EDC or ECC: they were read, not checked\n", image.c_str(),
+                     static_cast<unsigned long long>(stats.sectorsWithoutCodes));
+    if (stats.sectorsChecked == 0 && stats.sectorsWithoutCodes == 0)
+        std::fprintf(stderr, "%s: no sector codes in this image (cooked, or a device): the tree and the reads were "
+                             "checked\n", image.c_str());
+    if (result == ExtractOk) {
+        std::printf("%s: sound: %llu files read, %llu sectors checked\n", image.c_str(),
+                    static_cast<unsigned long long>(console.files()),
+                    static_cast<unsigned long long>(stats.sectorsChecked));
+    }
+    return ExitStatusOf(result);
+}
+
 int ImportImage(const Options& options) {
     const ExtractFilter filter = options.all ? ExtractFilter(AcceptEverything) : ExtractFilter(GameFolderFilter);
+    if (options.test) return TestImage(options, filter);
     if (!options.list && !PrepareOutputFolder(options.directory)) return ExitStatusOf(ExitCause::OutputFailed);
     const bool showProgress = !options.quiet && !options.list && isatty(STDERR_FILENO);
 
@@ -274,7 +305,10 @@ int main(int argc, char** argv) {
     image->excludes(from)->excludes(detect);
     auto* all = app.add_flag("--all", options.all, "extract the whole file system, not only DATA and FMV");
     auto* list = app.add_flag("--list", options.list, "print the paths that would be written, one a line; write nothing");
-    disc->excludes(list)->excludes(all);
+    auto* test = app.add_flag("--test", options.test,
+                              "read every byte the import would write and check each sector's EDC; write nothing");
+    disc->excludes(list)->excludes(all)->excludes(test);
+    test->excludes(list);
     app.add_flag("-q,--quiet", options.quiet, "show nothing but errors");
     app.set_version_flag("--version", "marrowgate-import " MG_VERSION);
     app.footer(kHelpWithoutImage + ExitStatusHelp() + kExitStatusNote);

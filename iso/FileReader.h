@@ -11,6 +11,13 @@
 // The most one call of Lend hands out: the user data of one large read.
 constexpr uint32_t kLargestLend = 512 * 1024;
 
+// What the sector checks found.
+struct SectorCheck {
+    std::vector<uint32_t> damaged;  // sectors whose EDC does not match, since last cleared
+    uint64_t checked = 0;           // sectors whose EDC was checked
+    uint64_t withoutCodes = 0;      // sectors that carry no EDC or ECC (all zero)
+};
+
 // A randomly addressable stream of user data, addressed by 32-bit byte offsets.
 class FileReader {
 public:
@@ -29,10 +36,15 @@ public:
     virtual uint32_t Lend(uint32_t offset, uint32_t length, std::vector<unsigned char>& scratch,
                           std::vector<DataPiece>& pieces);
 
-    // How many bytes of user data the stream holds, when known (for messages).
+    // How many bytes of user data the stream holds, when known.
     static constexpr uint64_t kUnknownSize = UINT64_MAX;
     virtual uint64_t Size() { return kUnknownSize; }
+
+    // From now on, checks the codes of each sector whose data it lends, where the image
+    // carries them, into `check` (null: no more checks). Readers without codes ignore it.
+    virtual void CheckSectors(SectorCheck* check) { (void)check; }
 };
+
 
 // How an image stores its Mode 1 sectors: raw, all 2352 bytes (sync, header, user data,
 // EDC and ECC), as GAME.GOG does; or cooked, the 2048 user-data bytes alone, as an .iso
@@ -56,6 +68,8 @@ public:
                   std::vector<DataPiece>& pieces) override;
     // The user data of the whole sectors and of a last, partial one.
     uint64_t Size() override;
+    // Raw sectors carry an EDC; cooked ones carry none, and nothing is checked.
+    void CheckSectors(SectorCheck* check) override { m_check = rawSectorSize == 2352 ? check : nullptr; }
 
     const uint32_t rawSectorSize;  // the bytes a sector takes in the file
     const uint32_t userDataSize = 2048;
@@ -64,9 +78,12 @@ public:
 private:
     // Reads `count` raw sectors from `firstSector` into m_raw; returns the raw bytes read.
     size_t ReadRawSectors(uint64_t firstSector, uint32_t count);
+    // Checks the codes of `count` sectors read into m_raw from `firstSector`.
+    void Check(uint64_t firstSector, size_t count);
     // One large read from `position` towards `end`; its user data as pieces of m_raw.
     uint32_t LendSpan(uint64_t position, uint64_t end, std::vector<DataPiece>& pieces);
 
     FILE* file;
     std::vector<unsigned char> m_raw;  // raw sectors of one large read
+    SectorCheck* m_check = nullptr;
 };

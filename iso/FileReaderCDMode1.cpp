@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "Edc.h"
 #include "FileReader.h"
 #include "FileSystem.h"
 
@@ -37,6 +38,7 @@ uint32_t FileReaderCDMode1::LendSpan(uint64_t position, uint64_t end, std::vecto
     const uint64_t lastSector = (end - 1) / userDataSize;
     const uint32_t count = static_cast<uint32_t>(std::min<uint64_t>(lastSector - sector + 1, kSectorsPerRead));
     const size_t got = ReadRawSectors(sector, count);
+    if (m_check) Check(sector, got / rawSectorSize);
     uint32_t total = 0;
     for (uint32_t i = 0; i < count; ++i) {
         const uint32_t skip = (i == 0) ? static_cast<uint32_t>(position % userDataSize) : 0;
@@ -84,6 +86,19 @@ uint32_t FileReaderCDMode1::Lend(uint32_t offset, uint32_t length, std::vector<u
     pieces.clear();
     const uint64_t end = std::min<uint64_t>(uint64_t{offset} + length, kStreamEnd);
     return offset < end ? LendSpan(offset, end, pieces) : 0;
+}
+
+void FileReaderCDMode1::Check(uint64_t firstSector, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        switch (CheckMode1Sector(m_raw.data() + i * rawSectorSize)) {
+        case SectorCodes::Sound: ++m_check->checked; break;
+        case SectorCodes::Damaged:
+            ++m_check->checked;
+            m_check->damaged.push_back(static_cast<uint32_t>(firstSector + i));
+            break;
+        case SectorCodes::Absent: ++m_check->withoutCodes; break;
+        }
+    }
 }
 
 uint64_t FileReaderCDMode1::Size() {

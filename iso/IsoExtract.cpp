@@ -16,6 +16,8 @@
 #include "IsoExtract.h"
 
 #include <array>
+#include <iterator>
+#include <map>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -31,7 +33,6 @@ constexpr uint32_t kBlockSize = 2048;
 constexpr uint32_t kDescriptorOffset = 16 * kBlockSize;
 constexpr uint32_t kRootRecordOffset = 156;  // inside the primary volume descriptor
 constexpr uint64_t kAddressSpace = uint64_t{1} << 32;
-constexpr uint32_t kBlockCount = static_cast<uint32_t>(kAddressSpace / kBlockSize);
 
 // Directory record fields (ECMA-119 9.1).
 constexpr size_t kRecordLength = 0;
@@ -148,7 +149,8 @@ bool IsOutputFull(int error) {
 class TreeWalk {
 public:
     TreeWalk(FileReader& reader, ExtractFilter& filter, const ExtractOptions& options)
-        : m_reader(reader), m_filter(filter), m_options(options), m_visited(kBlockCount / 64) {}
+        : m_reader(reader), m_filter(filter), m_options(options), m_imageSize(reader.Size()),
+          m_budget(OutputBudget(m_imageSize)) {}
 
     ExtractResult Run(const unsigned char* rootRecord);
 
@@ -163,6 +165,8 @@ private:
     void EnterDirectory(const Record& record, const std::string& name);
     void ExtractFile(const Record& record, const std::string& name);
     bool ClaimBlocks(uint32_t extent, uint32_t length);
+    bool FitsBudget(uint32_t size, const std::string& imagePath);
+    void TestFile(const Record& record);
     std::string ImagePath(const std::string& identifier) const;
     void PushDirectory(uint32_t extent, uint32_t length, size_t parentFilterPathLength, size_t parentOutputPathLength);
     void PopDirectory();
@@ -172,7 +176,21 @@ private:
     const ExtractOptions& m_options;
     ExtractResult m_result = ExtractOk;
     std::vector<Directory> m_stack;
-    std::vector<uint64_t> m_visited;  // one bit per block of the address space: 256 KiB
+    // The folders' block ranges walked so far, start to end, ordered: an overlap test
+    // costs O(log n), whatever the ranges claimed.
+    struct CountingLess {
+        uint64_t* comparisons;
+        bool operator()(uint64_t a, uint64_t b) const {
+            ++*comparisons;
+            return a < b;
+        }
+    };
+    uint64_t m_rangeComparisons = 0;
+    std::map<uint64_t, uint64_t, CountingLess> m_walked{CountingLess{&m_rangeComparisons}};
+    uint64_t m_imageSize;
+    uint64_t m_budget;
+    uint64_t m_spent = 0;  // bytes written (or read, in test mode) for files
+    SectorCheck m_sectors;
     std::vector<unsigned char> m_copyBuffer;
     std::string m_filterPath = ".";  // the filter's view of the current directory
     std::string m_outputPath;        // the same, relative to the output root
@@ -211,15 +229,27 @@ std::string TreeWalk::ImagePath(const std::string& identifier) const {
     return path + identifier;
 }
 
-// Marks a folder's blocks as walked; false when any of them was walked already.
+// Marks a folder's blocks as walked; false when any of them was walked already. The
+// walked ranges never overlap, so only the range starting last before `end` can.
 bool TreeWalk::ClaimBlocks(uint32_t extent, uint32_t length) {
     const uint64_t first = extent;
     const uint64_t end = first + (uint64_t{length} + kBlockSize - 1) / kBlockSize;
-    for (uint64_t b = first; b < end; ++b) {
-        if (m_visited[b / 64] >> (b % 64) & 1) return false;
-    }
-    for (uint64_t b = first; b < end; ++b) m_visited[b / 64] |= uint64_t{1} << (b % 64);
+    auto next = m_walked.lower_bound(end);
+    if (next != m_walked.begin() && std::prev(next)->second > first) return false;
+    m_walked.emplace_hint(next, first, end);
     return true;
+}
+
+bool TreeWalk::FitsBudget(uint32_t size, const std::string& imagePath) {
+    if (m_spent + size <= m_budget) {
+        m_spent += size;
+        return true;
+    }
+    Report(ExtractOverBudget, ProblemPlace::InsideImage, imagePath, 0,
+           std::to_string(m_spent) + " bytes of files so far, from an image of " + std::to_string(m_imageSize) +
+               " bytes: what is left is skipped");
+    m_ended = true;
+    return false;
 }
 
 void TreeWalk::PushDirectory(uint32_t extent, uint32_t length, size_t parentFilterPathLength,
@@ -248,7 +278,7 @@ ExtractResult TreeWalk::Run(const unsigned char* rootRecord) {
         return m_result;
     }
     OutputFolder root;
-    if (!m_options.listOnly) {
+    if (!m_options.listOnly && !m_options.testOnly) {
         const int error = root.Open(m_options.outputRoot);
         if (error != 0) {
             Report(ExtractOutputFailed, ProblemPlace::Output, m_options.outputRoot, error);
@@ -257,6 +287,7 @@ ExtractResult TreeWalk::Run(const unsigned char* rootRecord) {
     }
     ClaimBlocks(extent, length);
     m_needed = uint64_t{extent} * kBlockSize + length;
+    if (m_options.testOnly) m_reader.CheckSectors(&m_sectors);
     PushDirectory(extent, length, m_filterPath.size(), m_outputPath.size());
     m_stack.back().folder = std::move(root);
     while (!m_stack.empty() && !m_ended) {
@@ -268,6 +299,12 @@ ExtractResult TreeWalk::Run(const unsigned char* rootRecord) {
         }
     }
     if (m_truncated) ReportTruncation();
+    if (m_options.testOnly) m_reader.CheckSectors(nullptr);
+    if (m_options.stats) {
+        m_options.stats->sectorsChecked = m_sectors.checked;
+        m_options.stats->sectorsWithoutCodes = m_sectors.withoutCodes;
+        m_options.stats->rangeComparisons = m_rangeComparisons;
+    }
     return m_result;
 }
 
@@ -341,7 +378,9 @@ void TreeWalk::VisitRecord(const Record& record) {
 
 void TreeWalk::EnterDirectory(const Record& record, const std::string& name) {
     const std::string imagePath = ImagePath(record.identifier);
-    if (record.dataLength == 0) {
+    // Before anything else: a folder that lies past the end of the image is no folder.
+    if (record.dataLength == 0 || (m_imageSize != FileReader::kUnknownSize &&
+                                   uint64_t{record.extent} * kBlockSize >= m_imageSize)) {
         Report(ExtractMalformedRecord, ProblemPlace::InsideImage, imagePath);
         return;
     }
@@ -354,7 +393,7 @@ void TreeWalk::EnterDirectory(const Record& record, const std::string& name) {
         return;
     }
     OutputFolder folder;
-    if (!m_options.listOnly) {
+    if (!m_options.listOnly && !m_options.testOnly) {
         const OutputFolder& parent = m_stack.back().folder;
         const int error = parent.OpenSubfolder(name, folder);
         if (error != 0) {
@@ -383,6 +422,8 @@ void TreeWalk::ExtractFile(const Record& record, const std::string& name) {
         if (record.dataLength > 0 && m_reader.Read(offset + record.dataLength - 1, 1, &last) != 1) NoteTruncation(true);
         return;
     }
+    if (!FitsBudget(record.dataLength, ImagePath(record.identifier))) return;
+    if (m_options.testOnly) return TestFile(record);
     const OutputFolder& folder = m_stack.back().folder;
     const WriteOutcome outcome =
         WriteExtent(m_reader, offset, record.dataLength, folder, name, record.recorded, m_options, m_copyBuffer);
@@ -399,7 +440,39 @@ void TreeWalk::ExtractFile(const Record& record, const std::string& name) {
     }
 }
 
+// Reads the whole file, as an import would, and names the sectors whose codes fail.
+void TreeWalk::TestFile(const Record& record) {
+    std::vector<DataPiece> pieces;
+    uint32_t offset = record.extent * kBlockSize;
+    for (uint32_t remaining = record.dataLength; remaining > 0;) {
+        if (m_options.stop && m_options.stop->load() != 0) {
+            m_ended = true;
+            Report(ExtractStopped, ProblemPlace::Image, "");
+            return;
+        }
+        const uint32_t got = m_reader.Lend(offset, std::min(remaining, kLargestLend), m_copyBuffer, pieces);
+        if (got == 0) {
+            NoteTruncation(true);
+            break;
+        }
+        if (m_options.observer) m_options.observer->OnBytesWritten(got);
+        offset += got;
+        remaining -= got;
+    }
+    if (m_sectors.damaged.empty()) return;
+    std::string sectors;
+    for (uint32_t sector : m_sectors.damaged) sectors += (sectors.empty() ? "sector " : ", ") + std::to_string(sector);
+    Report(ExtractDamagedSector, ProblemPlace::InsideImage, ImagePath(record.identifier), 0, sectors);
+    m_sectors.damaged.clear();
+}
+
 }  // namespace
+
+uint64_t OutputBudget(uint64_t imageSize) {
+    constexpr uint64_t kSlack = uint64_t{64} << 20;
+    return imageSize == FileReader::kUnknownSize || imageSize > (UINT64_MAX - kSlack) / 2 ? UINT64_MAX
+                                                                                         : 2 * imageSize + kSlack;
+}
 
 const char* ExtractResultMessage(ExtractResult result) {
     switch (result) {
@@ -414,6 +487,8 @@ const char* ExtractResultMessage(ExtractResult result) {
     case ExtractUnsafeName: return "name not safe to create";
     case ExtractOutputFailed: return "cannot write";
     case ExtractStopped: return "interrupted";
+    case ExtractOverBudget: return "more to write than the image can hold (records sharing data)";
+    case ExtractDamagedSector: return "damaged sector (its EDC does not match)";
     }
     return "unknown failure";
 }

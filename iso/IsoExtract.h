@@ -26,6 +26,8 @@ enum ExtractResult : int {
     ExtractUnsafeName = 9,           // a name that is no plain file or folder name
     ExtractOutputFailed = 10,        // a folder or file that could not be fully written
     ExtractStopped = 11,             // ExtractOptions::stop was set
+    ExtractOverBudget = 12,          // more to write than any real disc needs: the rest skipped
+    ExtractDamagedSector = 13,       // a sector whose EDC does not match (test mode)
 };
 
 // A short text for the user, e.g. "the image ends inside a folder or file".
@@ -33,6 +35,10 @@ const char* ExtractResultMessage(ExtractResult result);
 
 // Nesting far beyond any real disc (ISO 9660 itself allows 8 levels).
 constexpr int kMaxDirectoryDepth = 64;
+
+// What a walk may write (or read, in test mode) for files, in proportion to the image:
+// twice its user data and 64 MiB. Real discs share a few extents, never more.
+uint64_t OutputBudget(uint64_t imageSize);
 
 // Decides about each folder and file by its path: ".\" followed by the recorded
 // identifiers joined by "\", a file's with its version suffix (".\DATA\CRED1.PCX;1").
@@ -66,9 +72,20 @@ public:
     virtual void OnProblem(const ExtractProblem& problem) { (void)problem; }
 };
 
+// What a walk counted, for the caller's summary and for tests.
+struct ExtractStats {
+    uint64_t sectorsChecked = 0;        // test mode: sectors whose EDC was checked
+    uint64_t sectorsWithoutCodes = 0;   // test mode: sectors that carry no EDC or ECC
+    uint64_t rangeComparisons = 0;      // comparisons made to find folders walked before
+};
+
 struct ExtractOptions {
     std::string outputRoot = ".";  // UTF-8; must exist
     bool listOnly = false;         // walk and report, write nothing
+    // Test mode: walk, read every byte an import would write and check the sectors' codes
+    // where the image carries them; write nothing.
+    bool testOnly = false;
+    ExtractStats* stats = nullptr;
     bool keepTimes = false;        // files take the times the disc records (POSIX)
     ExtractObserver* observer = nullptr;
     // When it holds a value other than 0 (set by a signal handler, say), the walk stops:

@@ -1,25 +1,22 @@
-// Mode 1 sector assembly: the EDC is a CRC-32 (polynomial 0x8001801B, reflected) over
-// sync, header and data; the ECC is ECMA-130's P and Q Reed-Solomon parity over the
+// Mode 1 sector assembly: the EDC (iso/Edc) over sync, header and data; the ECC is ECMA-130's P and Q Reed-Solomon parity over the
 // header, data, EDC and the 8 zero bytes.
 #include "RawSector.h"
 
 #include <algorithm>
 #include <cstring>
 
+#include "iso/Edc.h"
+
 namespace {
 
 struct Tables {
     unsigned char eccF[256];
     unsigned char eccB[256];
-    uint32_t edc[256];
     Tables() {
         for (uint32_t i = 0; i < 256; ++i) {
             const uint32_t j = (i << 1) ^ ((i & 0x80) ? 0x11D : 0);
             eccF[i] = static_cast<unsigned char>(j);
             eccB[i ^ j] = static_cast<unsigned char>(i);
-            uint32_t crc = i;
-            for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ ((crc & 1) ? 0xD8018001 : 0);
-            edc[i] = crc;
         }
     }
 };
@@ -27,12 +24,6 @@ struct Tables {
 const Tables& GetTables() {
     static const Tables tables;
     return tables;
-}
-
-uint32_t ComputeEdc(const unsigned char* data, size_t size) {
-    uint32_t crc = 0;
-    for (size_t i = 0; i < size; ++i) crc = (crc >> 8) ^ GetTables().edc[(crc ^ data[i]) & 0xFF];
-    return crc;
 }
 
 // One set of parity bytes (P: 86 x 24, Q: 52 x 43) over the 2340 bytes from the header on.

@@ -50,6 +50,40 @@ contains "$work/out" "DATA/README" "list"
 contains "$work/out" "FMV/INTRO.AVI" "list"
 [ "$(wc -l <"$work/out")" -eq "$(cd "$tree" && find DATA FMV | wc -l)" ] || fail "list: $(wc -l <"$work/out") lines"
 
+# --test: reads what an import would write, checks each raw sector's EDC, writes nothing
+expect 0 "test: sound" -- "$importer" --test "$work/GAME.GOG"
+contains "$work/out" "GAME.GOG: sound: 310 files read" "test: sound"
+# Damage one byte of CRED1.PCX's first sector (its user data starts 16 bytes in)
+offset="$(python3 - "$testdata/genisoimage.iso" "$tree/DATA/CRED1.PCX" <<'PY'
+import sys
+iso, content = open(sys.argv[1], "rb").read(), open(sys.argv[2], "rb").read()
+at = iso.find(content[:256])
+print(at // 2048 * 2352 + 16 + at % 2048 if at >= 0 else -1)
+PY
+)"
+if [ "$offset" -ge 0 ]; then
+    cp "$work/GAME.GOG" "$work/damaged.gog"
+    printf 'X' | dd of="$work/damaged.gog" bs=1 seek="$offset" conv=notrunc status=none
+    expect 17 "test: a damaged sector" -- "$importer" --test "$work/damaged.gog"
+    contains "$work/err" "damaged.gog: DATA/CRED1.PCX;1: damaged sector (its EDC does not match): sector " "test: a damaged sector"
+    expect 0 "an import does not check codes" -- "$importer" -C "$work/from-damaged" "$work/damaged.gog"
+else
+    fail "test: CRED1.PCX's content not found in the fixture"
+fi
+# Sectors without codes (all EDC and ECC bytes zero) are counted and said once
+python3 - "$work/GAME.GOG" "$work/uncoded.gog" <<'PY'
+import sys
+raw = bytearray(open(sys.argv[1], "rb").read())
+for start in range(0, len(raw), 2352):
+    raw[start + 2064:start + 2352] = bytes(288)
+open(sys.argv[2], "wb").write(raw)
+PY
+expect 0 "test: no codes" -- "$importer" --test "$work/uncoded.gog"
+[ "$(grep -c "sectors carry no EDC or ECC" "$work/err")" -eq 1 ] || fail "test: no codes: not said once: $(cat "$work/err")"
+expect 0 "test: a cooked image" -- "$importer" --test "$testdata/genisoimage.iso"
+contains "$work/err" "no sector codes in this image" "test: a cooked image"
+expect 2 "test and list" -- "$importer" --test --list "$work/GAME.GOG"
+
 # A cooked image (an .iso as the authoring tools write it) imports as its raw form does
 expect 0 "cooked image" -- "$importer" -C "$work/cooked" "$testdata/genisoimage.iso"
 diff -r "$tree/DATA" "$work/cooked/DATA" >/dev/null && diff -r "$tree/FMV" "$work/cooked/FMV" >/dev/null ||

@@ -169,7 +169,7 @@ const BadRecordCase kBadRecords[] = {
     {"file data past the end of the image", [](ImageBuilder&) {
          return std::vector<Bytes>{Record("PAST;1", 5000, 100, false)}; }, ExtractImageTruncated},
     {"folder extent past the end of the image", [](ImageBuilder&) {
-         return std::vector<Bytes>{Record("FAR", 100000, 2048, true)}; }, ExtractImageTruncated},
+         return std::vector<Bytes>{Record("FAR", 100000, 2048, true)}; }, ExtractMalformedRecord},
 };
 
 INSTANTIATE_TEST_SUITE_P(Records, BadRecordTest, testing::ValuesIn(kBadRecords));
