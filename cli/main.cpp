@@ -132,7 +132,7 @@ int TestImage(const Options& options, const ExtractFilter& filter) {
     if (stats.sectorsChecked == 0 && stats.sectorsWithoutCodes == 0)
         std::fprintf(stderr, "%s: no sector codes in this image (cooked, or a device): the tree and the reads were "
                              "checked\n", image.c_str());
-    if (result == ExtractOk) {
+    if (result == ExtractOk && !options.quiet) {
         std::printf("%s: sound: %llu files read, %llu sectors checked\n", image.c_str(),
                     static_cast<unsigned long long>(console.files()),
                     static_cast<unsigned long long>(stats.sectorsChecked));
