@@ -18,6 +18,7 @@
 #include <array>
 #include <iterator>
 #include <map>
+#include <optional>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -44,6 +45,7 @@ constexpr size_t kRecordIdLength = 32;
 constexpr size_t kRecordId = 33;
 constexpr size_t kMinRecordLength = 34;  // the fixed part and at least one identifier byte
 constexpr unsigned char kFlagDirectory = 0x02;
+constexpr unsigned char kFlagMultiExtent = 0x80;  // not the file's last section
 static_assert(kRootRecordOffset + kMinRecordLength <= kBlockSize, "root record inside the descriptor");
 
 constexpr int64_t kNoTime = INT64_MIN;
@@ -73,12 +75,22 @@ int64_t RecordedTime(const unsigned char* p) {
     return days * 86400 + hour * 3600 + minute * 60 + second - int64_t{offsetQuarters} * 15 * 60;
 }
 
+// One extent of a file's data.
+struct Section {
+    uint32_t extent;
+    uint32_t length;
+};
+
 struct Record {
     std::string identifier;
     uint32_t extent = 0;
     uint32_t dataLength = 0;
     bool isDirectory = false;
+    bool multiExtent = false;    // more sections of this file follow, in the next records
     int64_t recorded = kNoTime;  // seconds since 1970, UTC
+    // A file's sections, in record order: one, or those of a multi-extent chain.
+    std::vector<Section> sections;
+    bool brokenChain = false;    // its multi-extent chain broke off
 };
 
 // One directory being walked: its extent and the block its next record lies in.
@@ -100,33 +112,35 @@ struct WriteOutcome {
     int systemError;
 };
 
-// Copies `size` bytes at `offset` into the file `name` of `folder`, under its temporary
-// name until it is complete; a file that cannot be completed leaves nothing behind.
-WriteOutcome WriteExtent(FileReader& reader, uint32_t offset, uint32_t size, const OutputFolder& folder,
-                         const std::string& name, int64_t recorded, const ExtractOptions& options,
+// Copies one section's bytes to `output`.
+WriteOutcome CopySection(FileReader& reader, const Section& section, FILE* output, const ExtractOptions& options,
                          std::vector<unsigned char>& scratch) {
-    FILE* output = folder.CreateTemporary(name);
-    if (!output) return {ExtractOutputFailed, errno};
-    WriteOutcome outcome{ExtractOk, 0};
     std::vector<DataPiece> pieces;
-    for (uint32_t remaining = size; remaining > 0;) {
-        if (options.stop && options.stop->load() != 0) {
-            outcome = {ExtractStopped, 0};
-            break;
-        }
+    uint32_t offset = section.extent * kBlockSize;
+    for (uint32_t remaining = section.length; remaining > 0;) {
+        if (options.stop && options.stop->load() != 0) return {ExtractStopped, 0};
         const uint32_t got = reader.Lend(offset, std::min(remaining, kLargestLend), scratch, pieces);
-        if (got == 0) {
-            outcome = {ExtractImageTruncated, 0};
-            break;
-        }
+        if (got == 0) return {ExtractImageTruncated, 0};
         const int error = WritePieces(output, pieces);
-        if (error != 0) {
-            outcome = {ExtractOutputFailed, error};
-            break;
-        }
+        if (error != 0) return {ExtractOutputFailed, error};
         if (options.observer) options.observer->OnBytesWritten(got);
         offset += got;
         remaining -= got;
+    }
+    return {ExtractOk, 0};
+}
+
+// Copies the sections' bytes, in order, into the file `name` of `folder`, under its
+// temporary name until it is complete; a file that cannot be completed leaves nothing.
+WriteOutcome WriteSections(FileReader& reader, const std::vector<Section>& sections, const OutputFolder& folder,
+                           const std::string& name, int64_t recorded, const ExtractOptions& options,
+                           std::vector<unsigned char>& scratch) {
+    FILE* output = folder.CreateTemporary(name);
+    if (!output) return {ExtractOutputFailed, errno};
+    WriteOutcome outcome{ExtractOk, 0};
+    for (const Section& section : sections) {
+        outcome = CopySection(reader, section, output, options, scratch);
+        if (outcome.cause != ExtractOk) break;
     }
     if (outcome.cause == ExtractOk && options.keepTimes && recorded != kNoTime) SetFileTime(output, recorded);
     if (std::fclose(output) != 0 && outcome.cause == ExtractOk) outcome = {ExtractOutputFailed, errno};
@@ -164,8 +178,9 @@ private:
     void VisitRecord(const Record& record);
     void EnterDirectory(const Record& record, const std::string& name);
     void ExtractFile(const Record& record, const std::string& name);
+    void GatherSections(Record& record);
     bool ClaimBlocks(uint32_t extent, uint32_t length);
-    bool FitsBudget(uint32_t size, const std::string& imagePath);
+    bool FitsBudget(uint64_t size, const std::string& imagePath);
     void TestFile(const Record& record);
     std::string ImagePath(const std::string& identifier) const;
     void PushDirectory(uint32_t extent, uint32_t length, size_t parentFilterPathLength, size_t parentOutputPathLength);
@@ -191,6 +206,7 @@ private:
     uint64_t m_budget;
     uint64_t m_spent = 0;  // bytes written (or read, in test mode) for files
     SectorCheck m_sectors;
+    std::optional<Record> m_pending;  // a record read past a broken multi-extent chain
     std::vector<unsigned char> m_copyBuffer;
     std::string m_filterPath = ".";  // the filter's view of the current directory
     std::string m_outputPath;        // the same, relative to the output root
@@ -240,7 +256,7 @@ bool TreeWalk::ClaimBlocks(uint32_t extent, uint32_t length) {
     return true;
 }
 
-bool TreeWalk::FitsBudget(uint32_t size, const std::string& imagePath) {
+bool TreeWalk::FitsBudget(uint64_t size, const std::string& imagePath) {
     if (m_spent + size <= m_budget) {
         m_spent += size;
         return true;
@@ -292,11 +308,15 @@ ExtractResult TreeWalk::Run(const unsigned char* rootRecord) {
     m_stack.back().folder = std::move(root);
     while (!m_stack.empty() && !m_ended) {
         Record record;
-        if (NextRecord(m_stack.back(), record)) {
-            VisitRecord(record);
-        } else {
+        if (m_pending) {
+            record = std::move(*m_pending);
+            m_pending.reset();
+        } else if (!NextRecord(m_stack.back(), record)) {
             PopDirectory();
+            continue;
         }
+        GatherSections(record);
+        VisitRecord(record);
     }
     if (m_truncated) ReportTruncation();
     if (m_options.testOnly) m_reader.CheckSectors(nullptr);
@@ -352,6 +372,7 @@ bool TreeWalk::NextRecord(Directory& directory, Record& record) {
         record.extent = ReadLe32(p + kRecordExtent);
         record.dataLength = ReadLe32(p + kRecordDataLength);
         record.isDirectory = (p[kRecordFlags] & kFlagDirectory) != 0;
+        record.multiExtent = (p[kRecordFlags] & kFlagMultiExtent) != 0;
         record.recorded = RecordedTime(p + kRecordDate);
         return true;
     }
@@ -364,11 +385,19 @@ void TreeWalk::VisitRecord(const Record& record) {
         return;
     }
     if (!m_filter(m_filterPath + '\\' + record.identifier)) return;
-    if (uint64_t{record.extent} * kBlockSize + record.dataLength > kAddressSpace) {
+    if (record.brokenChain) {  // its sections read so far are not written as the file
         Report(ExtractMalformedRecord, ProblemPlace::InsideImage, ImagePath(record.identifier));
         return;
     }
-    m_needed = std::max(m_needed, uint64_t{record.extent} * kBlockSize + record.dataLength);
+    for (const Section& section : record.sections) {
+        // An empty file reads nothing: whatever extent it names does not matter.
+        if (section.length == 0 && !record.isDirectory) continue;
+        if (uint64_t{section.extent} * kBlockSize + section.length > kAddressSpace) {
+            Report(ExtractMalformedRecord, ProblemPlace::InsideImage, ImagePath(record.identifier));
+            return;
+        }
+        m_needed = std::max(m_needed, uint64_t{section.extent} * kBlockSize + section.length);
+    }
     if (record.isDirectory) {
         EnterDirectory(record, name);
     } else {
@@ -413,20 +442,31 @@ void TreeWalk::EnterDirectory(const Record& record, const std::string& name) {
     m_stack.back().folder = std::move(folder);
 }
 
+uint64_t FileSize(const Record& record) {
+    uint64_t size = 0;
+    for (const Section& section : record.sections) size += section.length;
+    return size;
+}
+
 void TreeWalk::ExtractFile(const Record& record, const std::string& name) {
     const std::string relative = m_outputPath.empty() ? name : m_outputPath + kPathSeparator + name;
-    const uint32_t offset = record.extent * kBlockSize;
-    if (m_options.observer) m_options.observer->OnFile(relative, record.dataLength);
+    const uint64_t size = FileSize(record);
+    if (m_options.observer) m_options.observer->OnFile(relative, static_cast<uint32_t>(std::min<uint64_t>(size, UINT32_MAX)));
     if (m_options.listOnly) {
-        unsigned char last;
-        if (record.dataLength > 0 && m_reader.Read(offset + record.dataLength - 1, 1, &last) != 1) NoteTruncation(true);
+        for (const Section& section : record.sections) {
+            unsigned char last;
+            if (section.length > 0 && m_reader.Read(section.extent * kBlockSize + section.length - 1, 1, &last) != 1) {
+                NoteTruncation(true);
+                break;
+            }
+        }
         return;
     }
-    if (!FitsBudget(record.dataLength, ImagePath(record.identifier))) return;
+    if (!FitsBudget(size, ImagePath(record.identifier))) return;
     if (m_options.testOnly) return TestFile(record);
     const OutputFolder& folder = m_stack.back().folder;
     const WriteOutcome outcome =
-        WriteExtent(m_reader, offset, record.dataLength, folder, name, record.recorded, m_options, m_copyBuffer);
+        WriteSections(m_reader, record.sections, folder, name, record.recorded, m_options, m_copyBuffer);
     switch (outcome.cause) {
     case ExtractOk: break;
     case ExtractImageTruncated: NoteTruncation(true); break;
@@ -443,27 +483,53 @@ void TreeWalk::ExtractFile(const Record& record, const std::string& name) {
 // Reads the whole file, as an import would, and names the sectors whose codes fail.
 void TreeWalk::TestFile(const Record& record) {
     std::vector<DataPiece> pieces;
-    uint32_t offset = record.extent * kBlockSize;
-    for (uint32_t remaining = record.dataLength; remaining > 0;) {
-        if (m_options.stop && m_options.stop->load() != 0) {
-            m_ended = true;
-            Report(ExtractStopped, ProblemPlace::Image, "");
-            return;
+    for (const Section& section : record.sections) {
+        uint32_t offset = section.extent * kBlockSize;
+        for (uint32_t remaining = section.length; remaining > 0;) {
+            if (m_options.stop && m_options.stop->load() != 0) {
+                m_ended = true;
+                Report(ExtractStopped, ProblemPlace::Image, "");
+                return;
+            }
+            const uint32_t got = m_reader.Lend(offset, std::min(remaining, kLargestLend), m_copyBuffer, pieces);
+            if (got == 0) {
+                NoteTruncation(true);
+                remaining = 0;
+                break;
+            }
+            if (m_options.observer) m_options.observer->OnBytesWritten(got);
+            offset += got;
+            remaining -= got;
         }
-        const uint32_t got = m_reader.Lend(offset, std::min(remaining, kLargestLend), m_copyBuffer, pieces);
-        if (got == 0) {
-            NoteTruncation(true);
-            break;
-        }
-        if (m_options.observer) m_options.observer->OnBytesWritten(got);
-        offset += got;
-        remaining -= got;
     }
     if (m_sectors.damaged.empty()) return;
     std::string sectors;
     for (uint32_t sector : m_sectors.damaged) sectors += (sectors.empty() ? "sector " : ", ") + std::to_string(sector);
     Report(ExtractDamagedSector, ProblemPlace::InsideImage, ImagePath(record.identifier), 0, sectors);
     m_sectors.damaged.clear();
+}
+
+// A file's record starts a chain when it is flagged multi-extent: the next records of the
+// same name are its further sections, up to one that is not flagged. A chain that breaks
+// (another name, a folder, the folder's end) marks the file; the record that broke it is
+// walked next as itself.
+void TreeWalk::GatherSections(Record& record) {
+    record.sections = {{record.extent, record.dataLength}};
+    if (record.isDirectory) return;
+    for (bool more = record.multiExtent; more;) {
+        Record next;
+        if (!NextRecord(m_stack.back(), next)) {
+            record.brokenChain = true;
+            return;
+        }
+        if (next.isDirectory || next.identifier != record.identifier) {
+            record.brokenChain = true;
+            m_pending = std::move(next);
+            return;
+        }
+        record.sections.push_back({next.extent, next.dataLength});
+        more = next.multiExtent;
+    }
 }
 
 }  // namespace
