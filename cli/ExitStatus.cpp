@@ -30,6 +30,7 @@ const ExitStatusRow kExitStatuses[] = {
     {ExitCause::StandardOutputFailed, 15, "cannot write to standard output (--list, --detect)"},
     {ExitCause::OverBudget, 16, "more to write than the image can hold (records sharing data); the rest skipped"},
     {ExitCause::DamagedSector, 17, "--test: a damaged sector (its EDC does not match)"},
+    {ExitCause::NameCollision, 18, "two records for one name in a folder (differing only in case or version)"},
     {ExitCause::Interrupted, 130, "interrupted (Ctrl-C, SIGINT)"},
     {ExitCause::Terminated, 143, "terminated (SIGTERM)"},
 };
@@ -49,6 +50,7 @@ ExitCause CauseOf(ExtractResult result) {
     case ExtractStopped: return ExitCause::Interrupted;
     case ExtractOverBudget: return ExitCause::OverBudget;
     case ExtractDamagedSector: return ExitCause::DamagedSector;
+    case ExtractNameCollision: return ExitCause::NameCollision;
     }
     return ExitCause::Internal;
 }

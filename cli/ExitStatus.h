@@ -26,6 +26,7 @@ enum class ExitCause {
     StandardOutputFailed,
     OverBudget,
     DamagedSector,
+    NameCollision,
     Interrupted,
     Terminated,
 };

@@ -19,6 +19,7 @@
 #include <iterator>
 #include <map>
 #include <optional>
+#include <set>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -27,6 +28,7 @@
 #include "FileSystem.h"
 #include "ImageFormat.h"
 #include "OutputName.h"
+#include "text/Utf8.h"
 
 namespace {
 
@@ -105,6 +107,7 @@ struct Directory {
     size_t parentFilterPathLength = 0;  // where to cut the paths when this directory ends
     size_t parentOutputPathLength = 0;
     OutputFolder folder;                // open while it is walked (not when only listing)
+    std::set<std::string> names;        // the names taken inside, case folded
 };
 
 struct WriteOutcome {
@@ -365,9 +368,9 @@ bool TreeWalk::NextRecord(Directory& directory, Record& record) {
             Report(ExtractMalformedRecord, ProblemPlace::InsideImage, ImagePath(""));
             continue;
         }
-        // A first byte below 32, taken as signed, marks "." (0x00) and ".." (0x01); any
-        // other record starting with a control byte or a byte from 0x80 up is passed over too.
-        if (static_cast<signed char>(p[kRecordId]) < 32) continue;
+        // A first byte below 0x20 marks "." (0x00) and ".." (0x01); a record starting with
+        // another control byte is passed over too.
+        if (p[kRecordId] < 0x20) continue;
         record.identifier.assign(reinterpret_cast<const char*>(p + kRecordId), idLength);
         record.extent = ReadLe32(p + kRecordExtent);
         record.dataLength = ReadLe32(p + kRecordDataLength);
@@ -379,12 +382,19 @@ bool TreeWalk::NextRecord(Directory& directory, Record& record) {
 }
 
 void TreeWalk::VisitRecord(const Record& record) {
-    const std::string name = record.isDirectory ? record.identifier : OutputFileName(record.identifier);
+    // The filter sees every path as recorded; only what it accepts is checked further.
+    if (!m_filter(m_filterPath + '\\' + record.identifier)) return;
+    const std::string utf8 = NameAsUtf8(record.identifier, m_options.decodeName);
+    const std::string name = record.isDirectory ? utf8 : OutputFileName(utf8);
     if (!IsSafeName(name) || IsTemporaryName(name)) {
         Report(ExtractUnsafeName, ProblemPlace::InsideImage, ImagePath(record.identifier));
         return;
     }
-    if (!m_filter(m_filterPath + '\\' + record.identifier)) return;
+    // Two records that come to one name, as Windows compares names: the first one stays.
+    if (!m_stack.back().names.insert(FoldCaseUtf8(name)).second) {
+        Report(ExtractNameCollision, ProblemPlace::InsideImage, ImagePath(record.identifier));
+        return;
+    }
     if (record.brokenChain) {  // its sections read so far are not written as the file
         Report(ExtractMalformedRecord, ProblemPlace::InsideImage, ImagePath(record.identifier));
         return;
@@ -555,6 +565,7 @@ const char* ExtractResultMessage(ExtractResult result) {
     case ExtractStopped: return "interrupted";
     case ExtractOverBudget: return "more to write than the image can hold (records sharing data)";
     case ExtractDamagedSector: return "damaged sector (its EDC does not match)";
+    case ExtractNameCollision: return "name already taken in its folder (names differing only in case or version)";
     }
     return "unknown failure";
 }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "FileReader.h"
+#include "OutputName.h"
 
 // Result of an extraction. 0 is complete success; every other value is a failure.
 // Values 2 to 4 stop the extraction before anything is written; from 5 on the walk
@@ -28,6 +29,7 @@ enum ExtractResult : int {
     ExtractStopped = 11,             // ExtractOptions::stop was set
     ExtractOverBudget = 12,          // more to write than any real disc needs: the rest skipped
     ExtractDamagedSector = 13,       // a sector whose EDC does not match (test mode)
+    ExtractNameCollision = 14,       // a second record for a name already taken in its folder
 };
 
 // A short text for the user, e.g. "the image ends inside a folder or file".
@@ -42,7 +44,7 @@ uint64_t OutputBudget(uint64_t imageSize);
 
 // Decides about each folder and file by its path: ".\" followed by the recorded
 // identifiers joined by "\", a file's with its version suffix (".\DATA\CRED1.PCX;1").
-// A refused folder is not entered.
+// A refused folder is not entered. Names are checked only for what the filter accepts.
 using ExtractFilter = std::function<bool(std::string)>;
 
 // Which kind of path a problem names.
@@ -86,6 +88,8 @@ struct ExtractOptions {
     // where the image carries them; write nothing.
     bool testOnly = false;
     ExtractStats* stats = nullptr;
+    // How names that are not UTF-8 are read; Windows-1252 when empty.
+    NarrowDecoder decodeName;
     bool keepTimes = false;        // files take the times the disc records (POSIX)
     ExtractObserver* observer = nullptr;
     // When it holds a value other than 0 (set by a signal handler, say), the walk stops:

@@ -14,6 +14,14 @@ struct ImageImportArgs {
     std::string imagePath;  // UTF-8
 };
 
+// A name that is not UTF-8 read as the program's narrow strings are: in the ANSI code page.
+std::string AnsiToUtf8(const std::string& text) {
+    const int size = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0], size);
+    return NarrowToUtf8(wide);
+}
+
 }  // namespace
 
 void StartImageImport(const CString& imagePath) {
@@ -22,7 +30,11 @@ void StartImageImport(const CString& imagePath) {
 
 UINT ImportImageThread(LPVOID param) {
     std::unique_ptr<ImageImportArgs> args(static_cast<ImageImportArgs*>(param));
-    const bool succeeded = RunGuarded([&] { return ExtractImageFile(args->imagePath, GameFolderFilter) == ExtractOk; });
+    const bool succeeded = RunGuarded([&] {
+        ExtractOptions options;
+        options.decodeName = AnsiToUtf8;
+        return ExtractImageFile(args->imagePath, GameFolderFilter, options) == ExtractOk;
+    });
     args.reset();
     PostJobOutcome(succeeded);
     return 0;

@@ -228,8 +228,9 @@ struct UnsafeCase {
 
 class UnsafeNameTest : public testing::TestWithParam<UnsafeCase> {};
 
-// An unsafe name is neither offered to the filter nor created, and nothing lands outside.
-TEST_P(UnsafeNameTest, IsRefusedBeforeTheFilter) {
+// An unsafe name that the filter accepts is reported and not created, and nothing lands
+// outside; the filter saw it as recorded.
+TEST_P(UnsafeNameTest, IsRefusedWhenAccepted) {
     const UnsafeCase c = GetParam();
     const Bytes image = DataFolderWith([&](ImageBuilder& b, uint32_t, uint32_t) {
         const uint32_t inside = b.Allocate(1), evil = b.Allocate(1);
@@ -239,7 +240,7 @@ TEST_P(UnsafeNameTest, IsRefusedBeforeTheFilter) {
     });
     Output out;
     EXPECT_EQ(out.Extract(image), ExtractUnsafeName);
-    EXPECT_EQ(out.offered, (std::vector<std::string>{".\\DATA", ".\\DATA\\GOOD;1"}));
+    EXPECT_EQ(out.offered, (std::vector<std::string>{".\\DATA", ".\\DATA\\" + std::string(c.identifier), ".\\DATA\\GOOD;1"}));
     EXPECT_EQ(out.Written(), (Tree{{"DATA/", ""}, {"DATA/GOOD", "good"}}));
     EXPECT_TRUE(out.Beside().empty());
 }
@@ -249,10 +250,63 @@ void PrintTo(const UnsafeCase& c, std::ostream* os) { *os << Quoted(c.identifier
 const UnsafeCase kUnsafeNames[] = {
     {"..", true}, {".", true}, {"..\\..\\ESCAPE;1", false}, {"../ESCAPE;1", false}, {"/ABS;1", false},
     {"C:ESCAPE;1", false}, {"CON;1", false}, {"NUL.TXT;1", false}, {"COM1;1", false}, {"LPT9.DAT;1", false},
-    {"AUX", true}, {"TRAIL ;1", false}, {"BELL\x07;1", false}, {"BAD\xFF;1", false}, {"WILD*;1", false},
-    {"A..;1", false}, {";1", false},
+    {"AUX", true}, {"TRAIL ;1", false}, {"BELL\x07;1", false}, {"WILD*;1", false},
+    {"A..;1", false}, {";1", false}, {"COM0;1", false}, {"LPT0.TXT;1", false}, {"COM\xC2\xB9;1", false},
+    {"LPT\xC2\xB3.DAT;1", false},
 };
 
 INSTANTIATE_TEST_SUITE_P(Names, UnsafeNameTest, testing::ValuesIn(kUnsafeNames));
+
+// Outside what is imported, a name that could not be created does not matter: a root file
+// CON and a folder COM1 leave the game's import complete.
+TEST(HostileImage, AnUnsafeNameTheFilterRefusesIsNotReported) {
+    const Bytes image = BuildImage({File("CON;1", "c"), Dir("COM1", {File("X;1", "x")}), Dir("DATA", {File("A;1", "a")})});
+    ScratchDir out;
+    RecordingObserver observer;
+    ExtractOptions options;
+    options.outputRoot = out.utf8();
+    options.observer = &observer;
+    MemoryReader reader(image);
+    const auto dataOnly = [](const std::string& path) { return path.rfind(".\\DATA", 0) == 0; };
+    EXPECT_EQ(ExtractIsoTree(reader, dataOnly, options), ExtractOk);
+    EXPECT_TRUE(observer.problems.empty());
+    EXPECT_EQ(ReadTree(out.path()), (Tree{{"DATA/", ""}, {"DATA/A", "a"}}));
+}
+
+// 8-bit names (not UTF-8) are read as Windows-1252 here, as the Windows program reads them
+// in its ANSI code page; a name starting with such a byte is not passed over.
+TEST(HostileImage, NamesThatAreNotUtf8AreImported) {
+    const Bytes image = BuildImage({Dir("DATA", {File("CAF\xC9.TXT;1", "cafe"), File("\xC9T\xC9.TXT;1", "ete"),
+                                                 File("\x80" "EURO;1", "euro")})});
+    ScratchDir out;
+    EXPECT_EQ(ExtractInto(image, out.path(), AcceptAll{nullptr}), ExtractOk);
+    EXPECT_EQ(ReadTree(out.path()), (Tree{{"DATA/", ""}, {"DATA/CAF\xC3\x89.TXT", "cafe"}, {"DATA/\xC3\x89T\xC3\x89.TXT", "ete"},
+                                          {"DATA/\xE2\x82\xAC" "EURO", "euro"}}));
+}
+
+// Two records that come to one output name: the first stays, the second is reported. Names
+// compare as Windows compares them: without regard to case, É and é alike.
+TEST(HostileImage, TwoRecordsForOneNameCollide) {
+    const struct {
+        const char* what;
+        std::vector<Entry> data;
+        Tree written;
+    } cases[] = {
+        {"X;1 and X.;1", {File("X;1", "first"), File("X.;1", "second")}, {{"DATA/", ""}, {"DATA/X", "first"}}},
+        {"case", {File("READ.ME;1", "first"), File("read.me;1", "second")}, {{"DATA/", ""}, {"DATA/READ.ME", "first"}}},
+        {"accented case", {File("\xC3\x89T\xC3\x89;1", "first"), File("\xC3\xA9t\xC3\xA9;1", "second")},
+         {{"DATA/", ""}, {"DATA/\xC3\x89T\xC3\x89", "first"}}},
+        {"a folder twice", {Dir("SUB", {File("A;1", "a")}), Dir("sub", {File("B;1", "b")})},
+         {{"DATA/", ""}, {"DATA/SUB/", ""}, {"DATA/SUB/A", "a"}}},
+    };
+    for (const auto& c : cases) {
+        ScratchDir out;
+        RecordingObserver observer;
+        EXPECT_EQ(ExtractInto(BuildImage({Dir("DATA", c.data)}), out.path(), AcceptAll{nullptr}, &observer),
+                  ExtractNameCollision) << c.what;
+        EXPECT_EQ(ReadTree(out.path()), c.written) << c.what;
+        EXPECT_EQ(observer.problems.size(), 1u) << c.what;
+    }
+}
 
 }  // namespace
