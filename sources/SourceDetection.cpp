@@ -27,11 +27,16 @@ CString FindImageInSteamLibraries(const CString& steamFolder) {
 
 }  // namespace
 
+// The installer's folder: under WOW6432Node, where a 32-bit installer writes on 64-bit
+// Windows; then, once, under the plain key, where it writes on 32-bit Windows (on 64-bit
+// Windows our 32-bit process is sent to the same WOW6432Node key there).
 CString GetGogImagePath() {
     const CString productId = WidenUtf8(kGogProductId);
     const wchar_t* const gogKey[] = {L"SOFTWARE", L"WOW6432Node", L"GOG.com", L"Games", productId.c_str(), L"path"};
-    return ReadRegistryString(HKEY_LOCAL_MACHINE, gogKey, static_cast<int>(std::size(gogKey))) + L"\\" +
-           WidenUtf8(kImageName);
+    const wchar_t* const plainKey[] = {L"SOFTWARE", L"GOG.com", L"Games", productId.c_str(), L"path"};
+    CString folder = ReadRegistryString(HKEY_LOCAL_MACHINE, gogKey, static_cast<int>(std::size(gogKey)));
+    if (folder.empty()) folder = ReadRegistryString(HKEY_LOCAL_MACHINE, plainKey, static_cast<int>(std::size(plainKey)));
+    return folder + L"\\" + WidenUtf8(kImageName);
 }
 
 CString GetSteamImagePath() {
