@@ -95,17 +95,23 @@ void CMarrowgateImporterDlg::UpdateControls() {
     ShowSourceState(picture.rows[2], m_progressDisc, m_installDisc);
     m_done.EnableWindow(picture.doneEnabled);
     UpdateData(FALSE);
-    KeepKeyboardFocus();
+    KeepKeyboardFocus(picture.doneEnabled);
 }
 
 // Disabling the button that has the focus leaves no window with it, and keys then reach
-// the dialog as system keys: Esc would no longer cancel during an import. The focus goes
-// on to the next control that can take it (the headline, while every button is off).
-void CMarrowgateImporterDlg::KeepKeyboardFocus() {
-    HWND focus = GetFocus();
-    if (focus && IsWindowEnabled(focus)) return;
+// the dialog as system keys: Esc would no longer cancel during an import. So while every
+// button is off, the focus rests on the first bar, which draws no selection and no caret
+// (the read-only headline would show its text selected); Esc still reaches the dialog,
+// and Enter finds Done disabled. When the import ends, it is back on Done, as at start.
+void CMarrowgateImporterDlg::KeepKeyboardFocus(bool doneEnabled) {
     if (GetActiveWindow() != m_hWnd) return;
-    SendMessageW(m_hWnd, WM_NEXTDLGCTL, 0, FALSE);
+    HWND focus = GetFocus();
+    HWND resting = m_progressGog.m_hWnd;
+    if (!doneEnabled && (!focus || !IsWindowEnabled(focus))) {
+        SendMessageW(m_hWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(resting), TRUE);
+    } else if (doneEnabled && (!focus || focus == resting)) {
+        SendMessageW(m_hWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(m_done.m_hWnd), TRUE);
+    }
 }
 
 void CMarrowgateImporterDlg::ShowSourceState(const RowPicture& state, CProgressWithText& progress, CButton& install) {

@@ -27,7 +27,7 @@ protected:
 
 private:
     void AddAboutToSystemMenu();
-    void KeepKeyboardFocus();
+    void KeepKeyboardFocus(bool doneEnabled);
     // One row's part of the picture: its bar's text and marquee, its Install button.
     static void ShowSourceState(const RowPicture& state, CProgressWithText& progress, CButton& install);
 

@@ -40,24 +40,23 @@ void CDialog::DDX_Text(bool saveAndValidate, int id, CString& text) {
 }
 
 // As the framework does for a dialog that is hidden at creation and placed at 0, 0:
-// centre it over its owner.
+// centre it over its owner, or, with none (the main window), on the work area of its
+// monitor; kept inside that work area either way.
 void CDialog::CenterOverOwner() {
     const LONG style = GetWindowLongW(m_hWnd, GWL_STYLE);
     HWND owner = GetWindow(m_hWnd, GW_OWNER);
-    if ((style & WS_VISIBLE) || (style & (DS_ABSALIGN | DS_CENTER | DS_CENTERMOUSE)) || !owner) return;
-    RECT self, over;
-    GetWindowRect(m_hWnd, &self);
-    GetWindowRect(owner, &over);
-    const int width = self.right - self.left, height = self.bottom - self.top;
-    int x = (over.left + over.right - width) / 2, y = (over.top + over.bottom - height) / 2;
-    // Kept inside the work area of the owner's monitor, as the framework's CenterWindow does.
+    if ((style & WS_VISIBLE) || (style & (DS_ABSALIGN | DS_CENTER | DS_CENTERMOUSE))) return;
     MONITORINFO monitor{};
     monitor.cbSize = sizeof monitor;
-    if (GetMonitorInfoW(MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST), &monitor)) {
-        const RECT& area = monitor.rcWork;
-        x = std::max<int>(area.left, std::min<int>(x, area.right - width));
-        y = std::max<int>(area.top, std::min<int>(y, area.bottom - height));
-    }
+    if (!GetMonitorInfoW(MonitorFromWindow(owner ? owner : m_hWnd, MONITOR_DEFAULTTONEAREST), &monitor)) return;
+    const RECT& area = monitor.rcWork;
+    RECT self, over = area;
+    GetWindowRect(m_hWnd, &self);
+    if (owner) GetWindowRect(owner, &over);
+    const int width = self.right - self.left, height = self.bottom - self.top;
+    int x = (over.left + over.right - width) / 2, y = (over.top + over.bottom - height) / 2;
+    x = std::max<int>(area.left, std::min<int>(x, area.right - width));
+    y = std::max<int>(area.top, std::min<int>(y, area.bottom - height));
     SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 

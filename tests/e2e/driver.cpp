@@ -73,6 +73,24 @@ int State(HWND dialog) {
     std::printf("done=%d\n", IsWindowEnabled(GetDlgItem(dialog, IDOK)) ? 1 : 0);
     std::printf("enabled=%d\n", IsWindowEnabled(dialog) ? 1 : 0);
     PrintRect("rect", dialog);
+    // Where the keyboard focus rests, whether a caret shows, and what of the headline is
+    // selected (EM_GETSEL packs start and end when given no pointers).
+    GUITHREADINFO gui{};
+    gui.cbSize = sizeof gui;
+    const bool known = GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &gui) != FALSE;
+    std::printf("focus=%d\n", known && gui.hwndFocus ? GetDlgCtrlID(gui.hwndFocus) : 0);
+    std::printf("caret=%d\n", known && gui.hwndCaret ? 1 : 0);
+    DWORD_PTR selection = 0;
+    SendMessageTimeoutW(GetDlgItem(dialog, 1000), EM_GETSEL, 0, 0, SMTO_ABORTIFHUNG, 2000, &selection);
+    std::printf("headline-selection=%u,%u\n", LOWORD(selection), HIWORD(selection));
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(dialog, MONITOR_DEFAULTTONEAREST), &monitor);
+    std::printf("work-area=%ld,%ld,%ld,%ld\n", monitor.rcWork.left, monitor.rcWork.top, monitor.rcWork.right,
+                monitor.rcWork.bottom);
+    const COLORREF highlight = GetSysColor(COLOR_HIGHLIGHT);
+    std::printf("highlight=%02x%02x%02x\n", GetRValue(highlight), GetGValue(highlight), GetBValue(highlight));
+    PrintRect("rect-headline", GetDlgItem(dialog, 1000));
     return 0;
 }
 

@@ -98,12 +98,23 @@ finish_app() {  # finish_app HOW: Done, or a key (Escape, Return); the process e
     fi
     wait "$APP" 2>/dev/null
 }
-press() {  # press KEY: a click on an empty spot of the window makes it active; then the key
+activate() {  # a click on an empty spot of the window makes it active
     state
     local r; r="$(value rect)"; IFS=, read -r l t rr b <<<"$r"
     xdotool mousemove $(( l + 20 )) $(( b - 20 )) click 1 2>/dev/null
     sleep 0.3
-    xdotool key "$1" 2>/dev/null
+}
+press() { activate; xdotool key "$1" 2>/dev/null; }  # press KEY into the active window
+centred() {  # centred WHAT: the window's centre is the work area's, to a pixel
+    IFS=, read -r l t r b <<<"$(value rect)"; IFS=, read -r wl wt wr wb <<<"$(value work-area)"
+    local dx=$(( (l + r) - (wl + wr) )) dy=$(( (t + b) - (wt + wb) ))
+    [ "${dx#-}" -le 2 ] && [ "${dy#-}" -le 2 ] || fail "$1: the window $(value rect) is not centred on the work area $(value work-area)"
+}
+nothing_selected() {  # nothing_selected WHAT: no caret, no selection in the headline, focus off it
+    IFS=, read -r from to <<<"$(value headline-selection)"
+    [ "$from" = "$to" ] || fail "$1: the headline shows characters $from to $to selected"
+    [ "$(value caret)" = 0 ] || fail "$1: a caret shows"
+    [ "$(value focus)" != 1000 ] || fail "$1: the focus is in the headline"
 }
 shot() { import -window root "$1"; }
 crop() {  # crop SRC RECT DEST
@@ -138,6 +149,7 @@ set_gog_entry 'W:\gog'; set_steam_entry 'W:/Steam'; disc_in
 start_app run-all
 expect "all sources" "headline=$requires" "gog=Ready to import" "steam=Ready to import" "disc=Ready to import" \
     install-gog=1 install-steam=1 install-disc=1 done=1
+centred "all sources"
 sleep 1; shot "$work/all.png"; crop "$work/all.png" "$(value rect)" "$shots/importer.png"
 
 step "a completion notice when no import was started changes nothing"
@@ -155,10 +167,11 @@ sleep 1; shot "$work/about.png"; crop "$work/about.png" "$(sed -n 's/^about-rect
 drive close-about >/dev/null || fail "About did not close with OK"
 
 step "GOG import, then the files"
+activate
 import_row gog
 holds "GOG importing" "steam=Ready to import" "disc=Ready to import" install-gog=0 install-steam=0 install-disc=0 done=0 \
     "end=Files imported"
-expect "GOG imported" "headline=$present" install-gog=1 install-steam=1 install-disc=1 done=1
+expect "GOG imported" "headline=$present" install-gog=1 install-steam=1 install-disc=1 done=1 focus=1
 same_tree "GOG import" "$work/expected-image" "$work/run-all"
 
 step "Steam import over it, and the GOG row again"
@@ -191,10 +204,17 @@ start_app run-long
 import_row gog
 holds "corrupt image" "end=Import failed"
 expect "corrupt image" "headline=$requires" "steam=Ready to import" install-gog=1 done=1
+activate
 drive click 1004 >/dev/null; wait_row steam "Importing files"
 expect "long import" "gog=Import failed" "disc=Not found" install-gog=0 install-steam=0 done=0
+nothing_selected "long import"
 bar="$(value rect-steam)"
 shot "$work/m1.png"; sleep 0.5; shot "$work/m2.png"
+crop "$work/m1.png" "$(value rect)" "$shots/importing.png"
+crop "$work/m1.png" "$(value rect-headline)" "$work/headline.png"
+lit="$(convert "$work/headline.png" -fill black +opaque "#$(value highlight)" -fill white -opaque "#$(value highlight)" \
+    -format '%[fx:round(mean*w*h)]' info:)"
+[ "$lit" -eq 0 ] || fail "long import: $lit pixels of the highlight colour in the headline"
 crop "$work/m1.png" "$bar" "$work/bar1.png"; crop "$work/m2.png" "$bar" "$work/bar2.png"
 changed="$(compare -metric AE "$work/bar1.png" "$work/bar2.png" null: 2>&1 | cut -d' ' -f1)"
 [ "${changed%.*}" -gt 20 ] 2>/dev/null || fail "marquee: the bar did not move ($changed pixels changed)"
