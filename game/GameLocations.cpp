@@ -8,13 +8,13 @@
 
 namespace {
 
-// Parts of the paths, joined with the caller's separator.
-const char* const kSteamImageParts[] = {"steamapps", "common", "Marrowgate (I)", kImageName};
-const char* const kLibraryListParts[][2] = {{"steamapps", "libraryfolders.vdf"}, {"config", "libraryfolders.vdf"}};
+// Components of the paths, joined with the caller's separator.
+const char* const kSteamImageComponents[] = {"steamapps", "common", "Marrowgate (I)", kImageName};
+const char* const kLibraryListComponents[][2] = {{"steamapps", "libraryfolders.vdf"}, {"config", "libraryfolders.vdf"}};
 
-template <typename Parts>
-std::string Below(std::string folder, const Parts& parts, char separator) {
-    for (const char* part : parts) folder += separator + std::string(part);
+template <typename Components>
+std::string Below(std::string folder, const Components& components, char separator) {
+    for (const char* component : components) folder += separator + std::string(component);
     return folder;
 }
 
@@ -23,13 +23,13 @@ std::string Below(std::string folder, const Parts& parts, char separator) {
 std::string DiscProbe(char separator) { return kDiscProbeFolder + std::string(1, separator) + kDiscProbeFile; }
 
 std::string SteamImageBelow(const std::string& folder, char separator) {
-    return Below(folder, kSteamImageParts, separator);
+    return Below(folder, kSteamImageComponents, separator);
 }
 
 std::vector<std::string> SteamImagesInListedLibraries(const std::string& steamFolder, char separator) {
     std::vector<std::string> images;
-    for (const auto& listParts : kLibraryListParts) {
-        const std::string list = Below(steamFolder, listParts, separator);
+    for (const auto& listComponents : kLibraryListComponents) {
+        const std::string list = Below(steamFolder, listComponents, separator);
         for (std::string library : ParseSteamLibraryFolders(ReadSmallTextFile(list))) {
             if (separator == '\\') std::replace(library.begin(), library.end(), '/', '\\');
             library = TrimTrailingSeparators(library, separator);
