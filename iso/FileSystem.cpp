@@ -146,12 +146,6 @@ void OutputFolder::RemoveStaleTemporaries() const {
 
 bool SetFileTime(FILE*, int64_t) { return false; }  // the Windows program keeps the time of writing
 
-FILE* CreateOutputFile(const std::string& path) {
-    FILE* file = OpenFileUtf8(path, "wb");
-    if (file) std::setvbuf(file, nullptr, _IOFBF, 1 << 20);  // few large writes, not one per sector
-    return file;
-}
-
 int WritePieces(FILE* file, const std::vector<DataPiece>& pieces) {
     for (const DataPiece& piece : pieces) {
         if (std::fwrite(piece.data, 1, piece.size, file) != piece.size) return errno ? errno : EIO;
@@ -289,19 +283,6 @@ bool SetFileTime(FILE* file, int64_t seconds) {
     std::fflush(file);
     const timespec times[2] = {{static_cast<time_t>(seconds), 0}, {static_cast<time_t>(seconds), 0}};
     return futimens(fileno(file), times) == 0;
-}
-
-FILE* CreateOutputFile(const std::string& path) {
-    // O_NOFOLLOW: a symbolic link left where an output file goes is never written through.
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd < 0) return nullptr;
-    FILE* file = fdopen(fd, "wb");
-    if (!file) {
-        const int error = errno;
-        close(fd);
-        errno = error;
-    }
-    return file;
 }
 
 int WritePieces(FILE* file, const std::vector<DataPiece>& pieces) {

@@ -71,8 +71,6 @@ private:
     int m_fd = -1;  // POSIX only
 };
 
-// Creates or empties a file for binary writing; on POSIX never through a symbolic link.
-FILE* CreateOutputFile(const std::string& path);
 
 // Writes the pieces in order, as few system calls as the platform allows (writev on
 // POSIX). Returns 0, or the errno value of the failure.
