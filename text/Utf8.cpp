@@ -1,6 +1,9 @@
 // UTF-8 decoding and encoding by hand: the same on every platform, no locale involved.
 #include "Utf8.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
 // Decodes one UTF-8 sequence at `i`; returns the code point or -1, and advances `i`.
@@ -43,18 +46,19 @@ void AppendUtf8(std::string& out, unsigned long cp) {
     }
 }
 
-// The simple lower-case folding of one code point, for the scripts named in Utf8.h.
+struct CasePair {
+    unsigned long from, upper;
+};
+
+const CasePair kUpperCase[] = {
+#include "CaseTable.inc"
+};
+
+// A code point's simple upper-case form (Unicode), as Windows compares names by it.
 unsigned long FoldCase(unsigned long cp) {
-    if ((cp >= 'A' && cp <= 'Z') || (cp >= 0xC0 && cp <= 0xDE && cp != 0xD7)) return cp + 0x20;
-    if (cp >= 0x100 && cp <= 0x17F) {
-        if (cp == 0x130 || cp == 0x131 || cp == 0x138 || cp == 0x149 || cp == 0x17F) return cp;
-        if (cp == 0x178) return 0xFF;
-        const bool oddUpper = (cp >= 0x139 && cp <= 0x148) || (cp >= 0x179 && cp <= 0x17E);
-        return (cp % 2 == 1) == oddUpper ? cp + 1 : cp;
-    }
-    if ((cp >= 0x391 && cp <= 0x3A9 && cp != 0x3A2) || (cp >= 0x410 && cp <= 0x42F)) return cp + 0x20;
-    if (cp >= 0x400 && cp <= 0x40F) return cp + 0x50;
-    return cp;
+    const auto found = std::lower_bound(std::begin(kUpperCase), std::end(kUpperCase), cp,
+                                        [](const CasePair& pair, unsigned long value) { return pair.from < value; });
+    return found != std::end(kUpperCase) && found->from == cp ? found->upper : cp;
 }
 
 bool IsHighSurrogate(unsigned long unit) { return unit >= 0xD800 && unit <= 0xDBFF; }

@@ -13,7 +13,7 @@ std::wstring WidenUtf8(const std::string& text);
 // Wide text to UTF-8; a lone surrogate becomes U+FFFD.
 std::string NarrowToUtf8(const std::wstring& text);
 
-// `text` with each letter folded to lower case (simple case folding) for comparisons that
-// ignore case, as Windows and Wine make them: ASCII, Latin-1, Latin Extended-A, Greek and
-// Cyrillic ("ŁÓDŹ" and "Łódź" fold alike). Ill-formed bytes stay as they are.
+// `text` with each character in its simple upper-case form (Unicode; the table comes from
+// tools/make-case-table.py), for comparisons that ignore case as Windows and Wine make
+// them: "ŁÓDŹ" and "Łódź", "É" and "é" fold alike. Ill-formed bytes stay as they are.
 std::string FoldCaseUtf8(const std::string& text);

@@ -38,11 +38,12 @@ TEST(Utf8Test, IllFormedPiecesBecomeReplacementCharacters) {
 }
 
 TEST(Utf8Test, CaseFoldsAsWineMatchesNames) {
-    EXPECT_EQ(FoldCaseUtf8("GOG Games"), "gog games");
+    EXPECT_EQ(FoldCaseUtf8("GOG Games"), "GOG GAMES");
     EXPECT_EQ(FoldCaseUtf8("\xC5\x81\xC3\x93" "D\xC5\xB9"), FoldCaseUtf8("\xC5\x81\xC3\xB3" "d\xC5\xBA"));  // ŁÓDŹ, Łódź
-    EXPECT_EQ(FoldCaseUtf8("\xD0\x9C\xCE\xA3"), "\xD0\xBC\xCF\x83");  // МΣ
-    EXPECT_EQ(FoldCaseUtf8("\xC3\x97\xC4\xB0"), "\xC3\x97\xC4\xB0");  // × and İ stay
-    EXPECT_EQ(FoldCaseUtf8("a\xFF"), "a\xFF");                      // an ill-formed byte stays
+    EXPECT_EQ(FoldCaseUtf8("\xD0\xBC\xCF\x83"), "\xD0\x9C\xCE\xA3");  // мσ: МΣ
+    EXPECT_EQ(FoldCaseUtf8("\xD5\xA1\xE1\xBA\xA1"), "\xD4\xB1\xE1\xBA\xA0");  // Armenian ա, Vietnamese ạ
+    EXPECT_EQ(FoldCaseUtf8("\xC3\x97\xC3\x9F"), "\xC3\x97\xC3\x9F");  // × and ß stay
+    EXPECT_EQ(FoldCaseUtf8("a\xFF"), "A\xFF");                      // an ill-formed byte stays
 }
 
 }  // namespace
