@@ -126,6 +126,17 @@ TEST_F(ImportJobsTest, ImageUnderAUnicodeFolderImports) {
     EXPECT_EQ(ReadTree(m_work.path()), kImported);
 }
 
+// A name mastered in 8 bits (CAFÉ.TXT, É as 0xC9) is read in the ANSI code page, as the
+// program's narrow strings are (Windows-1252 in the test prefix).
+TEST_F(ImportJobsTest, NamesThatAreNotUtf8AreReadInTheAnsiCodePage) {
+    ASSERT_EQ(GetACP(), 1252u) << "the test prefix's ANSI code page";
+    const fs::path image = m_source.path() / "GAME.GOG";
+    WriteBytes(image, WrapRawMode1(BuildImage({Dir("DATA", {File("CAF\xC9.TXT;1", "cafe")})})));
+    StartImageImport(image.wstring());
+    EXPECT_EQ(WaitForNotice(), WM_IMPORT_SUCCEEDED);
+    EXPECT_EQ(ReadTree(m_work.path()), (Tree{{"DATA/", ""}, {"DATA/CAF\xC3\x89.TXT", "cafe"}}));
+}
+
 TEST_F(ImportJobsTest, ImageThatDoesNotExtractFails) {
     struct Case {
         const char* what;
