@@ -86,6 +86,9 @@ for name in import test cp 7zip; do
         "$(ratio "${median[$name]}" "${median[7zip]}")" "$(awk -v k="${peak[$name]}" 'BEGIN { printf "%.1f", k / 1024 }')"
 done
 echo
-echo "targets: marrowgate-import within 1.0x of cp -r: $(awk -v r="$(ratio "${median[import]}" "${median[cp]}")" 'BEGIN { print (r <= 1.0 ? "met" : "MISSED") }');" \
+# cp copies inside the kernel (copy_file_range) where it can, which no raw image's import
+# can match; the import must then beat 7-Zip on the same disc cooked.
+echo "targets: marrowgate-import within 1.0x of cp -r: $(awk -v r="$(ratio "${median[import]}" "${median[cp]}")" 'BEGIN { print (r <= 1.0 ? "met" : "not met (see README: cp copies in the kernel)") }');" \
+     "faster than 7-Zip: $(awk -v r="$(ratio "${median[import]}" "${median[7zip]}")" 'BEGIN { print (r < 1.0 ? "met" : "MISSED") }');" \
      "--test no slower than the import: $(awk -v r="$(ratio "${median[test]}" "${median[import]}")" 'BEGIN { print (r <= 1.0 ? "met" : "MISSED") }');" \
      "peak RSS under 16 MiB: $(( peak[import] < 16384 )) (1 = met)"
