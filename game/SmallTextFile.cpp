@@ -6,7 +6,9 @@
 #include "iso/FileSystem.h"
 
 std::string ReadSmallTextFile(const std::string& path, size_t limit) {
-    FILE* file = OpenFileUtf8(path, "rb");
+    // Only a file of data: a FIFO in its place is not waited on, a device not read.
+    std::string refusal;
+    FILE* file = OpenImageFileUtf8(path, refusal);
     if (!file) return {};
     std::string text(limit + 1, '\0');
     size_t size = 0;

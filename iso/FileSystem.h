@@ -18,7 +18,8 @@ constexpr char kPathSeparator = '/';
 // fopen for a UTF-8 path; on Windows through the wide API, so no code page can lose it.
 FILE* OpenFileUtf8(const std::string& path, const char* mode);
 
-// Opens a disc image to read: a regular file or a block device (/dev/sr0, a loop device).
+// Opens a disc image (or any file of data) to read: a regular file or a block device
+// (/dev/sr0, a loop device).
 // On failure returns null with errno set (EISDIR for a folder), or with `refusal` saying
 // what else the path is (a FIFO is never waited on).
 FILE* OpenImageFileUtf8(const std::string& path, std::string& refusal);

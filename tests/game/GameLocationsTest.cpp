@@ -2,6 +2,10 @@
 // Steam lists (read with a bound), the trim of a library's trailing separators.
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include "TestFiles.h"
 #include "game/GameLocations.h"
 #include "game/SmallTextFile.h"
@@ -75,12 +79,15 @@ TEST(SmallTextFileTest, AFileIsReadWholeUpToTheBoundAndIgnoredPastIt) {
 }
 
 #ifndef _WIN32
-// An endless file is read to one byte past the bound, not to the end of memory.
-TEST(SmallTextFileTest, AnEndlessFileIsIgnored) {
+// An endless file or a FIFO is ignored: nothing is read to the end of memory or waited on.
+TEST(SmallTextFileTest, AnEndlessFileOrAFifoIsIgnored) {
     test::ScratchDir dir;
     const path link = dir.path() / "libraryfolders.vdf";
     test::fs::create_symlink("/dev/zero", link);
     EXPECT_EQ(ReadSmallTextFile(test::Utf8(link)), "");
+    const path fifo = dir.path() / "config.vdf";
+    ASSERT_EQ(mkfifo(test::Utf8(fifo).c_str(), 0600), 0);
+    EXPECT_EQ(ReadSmallTextFile(test::Utf8(fifo)), "");  // not waited on
 }
 #endif
 
