@@ -70,8 +70,6 @@ std::string Upper(std::string name) {
     return name;
 }
 
-bool IsOutputFull(int error) { return error == ENOSPC || error == EDQUOT || error == EFBIG; }
-
 class CopyRun {
 public:
     CopyRun(const DiscCopyOptions& options, ConsoleObserver& console) : m_options(options), m_console(console) {}

@@ -33,6 +33,13 @@ bool IsTemporaryName(const std::string& name) {
     return name.size() > suffix + 1 && name[0] == '.' && name.compare(name.size() - suffix, suffix, kTemporarySuffix) == 0;
 }
 
+bool IsOutputFull(int error) {
+#ifdef EDQUOT
+    if (error == EDQUOT) return true;
+#endif
+    return error == ENOSPC || error == EFBIG;
+}
+
 std::string OutputFolder::PathOf(const std::string& name) const { return m_path + kPathSeparator + name; }
 
 #ifdef _WIN32

@@ -77,6 +77,10 @@ private:
 // POSIX). Returns 0, or the errno value of the failure.
 int WritePieces(FILE* file, const std::vector<DataPiece>& pieces);
 
+// True for a write error after which nothing more can be written (a full disk or quota, a
+// file-size limit): an import ends rather than fail file after file.
+bool IsOutputFull(int error);
+
 // Gives an open file the modification time `seconds` (since 1970, UTC); false on failure.
 bool SetFileTime(FILE* file, int64_t seconds);
 

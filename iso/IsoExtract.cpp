@@ -155,14 +155,6 @@ WriteOutcome WriteSections(FileReader& reader, const std::vector<Section>& secti
     return outcome;
 }
 
-// Nothing more can be written: the walk ends rather than fail file after file.
-bool IsOutputFull(int error) {
-#ifdef EDQUOT
-    if (error == EDQUOT) return true;
-#endif
-    return error == ENOSPC || error == EFBIG;
-}
-
 class TreeWalk {
 public:
     TreeWalk(FileReader& reader, ExtractFilter& filter, const ExtractOptions& options)
