@@ -52,11 +52,8 @@ std::string FindSteamImage(const DetectionPlaces& places) {
     }
     std::set<std::string> seen;  // ~/.steam/steam usually leads to ~/.local/share/Steam
     for (const std::string& folder : folders) {
-        char* real = realpath(folder.c_str(), nullptr);
-        if (!real) continue;
-        const bool fresh = seen.insert(real).second;
-        std::free(real);
-        if (!fresh) continue;
+        const std::string real = RealPath(folder);
+        if (real.empty() || !seen.insert(real).second) continue;
         for (const std::string& image : SteamImagesInListedLibraries(folder, '/')) {
             if (IsFile(image)) return image;
         }

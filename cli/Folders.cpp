@@ -2,11 +2,19 @@
 #include "Folders.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include <dirent.h>
 #include <sys/stat.h>
 
 #include "text/Utf8.h"
+
+std::string RealPath(const std::string& path) {
+    char* real = realpath(path.c_str(), nullptr);
+    const std::string resolved = real ? real : "";
+    std::free(real);
+    return resolved;
+}
 
 bool IsFile(const std::string& path) {
     struct stat info;

@@ -10,6 +10,9 @@ bool IsFolder(const std::string& path);  // a folder, links followed
 // The folders inside `folder`, sorted, as paths.
 std::vector<std::string> Subfolders(const std::string& folder);
 
+// `path` with every link and "." or ".." resolved; "" when it does not exist.
+std::string RealPath(const std::string& path);
+
 // `folder`'s entry named `name` without regard to case (ISO 9660 mounts may show "data";
 // Wine matches "ŁÓDŹ" to "Łódź"), as a path; "" when there is none.
 std::string FindEntryIgnoringCase(const std::string& folder, const std::string& name);

@@ -2,7 +2,6 @@
 // list of installed games, minigalaxy's install folder.
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
 
 #include "Detection.h"
 #include "Folders.h"
@@ -37,13 +36,6 @@ std::string ImageIn(const std::string& folder) {
     return !image.empty() && IsFile(image) ? image : std::string();
 }
 
-std::string RealPath(const std::string& path) {
-    char* real = realpath(path.c_str(), nullptr);
-    const std::string resolved = real ? real : path;
-    std::free(real);
-    return resolved;
-}
-
 std::string ImageThroughRegistry(const std::string& prefix) {
     const std::string registry = ReadSmallTextFile(prefix + "/system.reg", kWineRegistryLimit);
     if (registry.empty()) return {};
@@ -51,7 +43,7 @@ std::string ImageThroughRegistry(const std::string& prefix) {
         const std::string folder = ReadWineRegistryString(registry, key, "path");
         if (!folder.empty()) {
             const std::string image = ImageIn(HostPathInPrefix(prefix, folder));
-            if (!image.empty()) return RealPath(image);  // not through dosdevices' links
+            if (!image.empty()) return RealPath(image);  // not through dosdevices' links (it exists)
         }
     }
     return {};

@@ -10,6 +10,7 @@
 #include <sys/param.h>
 #endif
 
+#include "Folders.h"
 #include "game/SmallTextFile.h"
 
 namespace {
@@ -29,13 +30,6 @@ std::string UnescapeMountField(const std::string& field) {
         out += field[i];
     }
     return out;
-}
-
-std::string RealPath(const std::string& path) {
-    char* real = realpath(path.c_str(), nullptr);
-    const std::string resolved = real ? real : "";
-    std::free(real);
-    return resolved;
 }
 
 }  // namespace
