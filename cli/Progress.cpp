@@ -12,12 +12,6 @@ namespace {
 
 constexpr int kMaxProblemLines = 20;
 
-std::string Megabytes(uint64_t bytes) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f", static_cast<double>(bytes) / 1e6);
-    return text;
-}
-
 size_t TerminalWidth() {
     winsize size{};
     return ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 20 ? size.ws_col : 80;

@@ -6,6 +6,12 @@
 
 #include "text/Utf8.h"
 
+std::string Megabytes(uint64_t bytes) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", static_cast<double>(bytes) / 1e6);
+    return text;
+}
+
 void ReportError(const std::string& message) { std::fprintf(stderr, "marrowgate-import: %s\n", message.c_str()); }
 
 void ReportProblem(const std::string& where, const std::string& what, int systemError) {

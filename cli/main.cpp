@@ -95,19 +95,13 @@ bool PrepareOutputFolder(const std::string& directory) {
     }
 }
 
-std::string Megabytes(uint64_t bytes) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / 1e6);
-    return text;
-}
-
 // Refuses (with both figures said) when `bytes` will not fit in the output folder.
 bool FitsInOutputFolder(const std::string& directory, uint64_t bytes) {
     struct statvfs space;
     if (statvfs(directory.c_str(), &space) != 0) return true;  // nothing to go by: the writes will tell
     const uint64_t free = uint64_t{space.f_bavail} * space.f_frsize;
     if (bytes <= free) return true;
-    ReportProblem(directory, "not enough free space: " + Megabytes(bytes) + " to write, " + Megabytes(free) + " free");
+    ReportProblem(directory, "not enough free space: " + Megabytes(bytes) + " MB to write, " + Megabytes(free) + " MB free");
     return false;
 }
 
