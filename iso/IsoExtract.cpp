@@ -115,20 +115,22 @@ struct WriteOutcome {
     int systemError;
 };
 
-// Copies one section's bytes to `output`.
-WriteOutcome CopySection(FileReader& reader, const Section& section, FILE* output, const ExtractOptions& options,
-                         std::vector<unsigned char>& scratch) {
+// Reads the sections' bytes, in order, and writes them to `output` (none in test mode).
+WriteOutcome CopySections(FileReader& reader, const std::vector<Section>& sections, FILE* output,
+                          const ExtractOptions& options, std::vector<unsigned char>& scratch) {
     std::vector<DataPiece> pieces;
-    uint32_t offset = section.extent * kBlockSize;
-    for (uint32_t remaining = section.length; remaining > 0;) {
-        if (options.stop && options.stop->load() != 0) return {ExtractStopped, 0};
-        const uint32_t got = reader.Lend(offset, std::min(remaining, kLargestLend), scratch, pieces);
-        if (got == 0) return {ExtractImageTruncated, 0};
-        const int error = WritePieces(output, pieces);
-        if (error != 0) return {ExtractOutputFailed, error};
-        if (options.observer) options.observer->OnBytesWritten(got);
-        offset += got;
-        remaining -= got;
+    for (const Section& section : sections) {
+        uint32_t offset = section.extent * kBlockSize;
+        for (uint32_t remaining = section.length; remaining > 0;) {
+            if (options.stop && options.stop->load() != 0) return {ExtractStopped, 0};
+            const uint32_t got = reader.Lend(offset, std::min(remaining, kLargestLend), scratch, pieces);
+            if (got == 0) return {ExtractImageTruncated, 0};
+            const int error = output ? WritePieces(output, pieces) : 0;
+            if (error != 0) return {ExtractOutputFailed, error};
+            if (options.observer) options.observer->OnBytesWritten(got);
+            offset += got;
+            remaining -= got;
+        }
     }
     return {ExtractOk, 0};
 }
@@ -140,11 +142,7 @@ WriteOutcome WriteSections(FileReader& reader, const std::vector<Section>& secti
                            std::vector<unsigned char>& scratch) {
     FILE* output = folder.CreateTemporary(name);
     if (!output) return {ExtractOutputFailed, errno};
-    WriteOutcome outcome{ExtractOk, 0};
-    for (const Section& section : sections) {
-        outcome = CopySection(reader, section, output, options, scratch);
-        if (outcome.cause != ExtractOk) break;
-    }
+    WriteOutcome outcome = CopySections(reader, sections, output, options, scratch);
     if (outcome.cause == ExtractOk && options.keepTimes && recorded != kNoTime) SetFileTime(output, recorded);
     if (std::fclose(output) != 0 && outcome.cause == ExtractOk) outcome = {ExtractOutputFailed, errno};
     if (outcome.cause == ExtractOk) {
@@ -484,26 +482,13 @@ void TreeWalk::ExtractFile(const Record& record, const std::string& name) {
 
 // Reads the whole file, as an import would, and names the sectors whose codes fail.
 void TreeWalk::TestFile(const Record& record) {
-    std::vector<DataPiece> pieces;
-    for (const Section& section : record.sections) {
-        uint32_t offset = section.extent * kBlockSize;
-        for (uint32_t remaining = section.length; remaining > 0;) {
-            if (m_options.stop && m_options.stop->load() != 0) {
-                m_ended = true;
-                Report(ExtractStopped, ProblemPlace::Image, "");
-                return;
-            }
-            const uint32_t got = m_reader.Lend(offset, std::min(remaining, kLargestLend), m_copyBuffer, pieces);
-            if (got == 0) {
-                NoteTruncation(true);
-                remaining = 0;
-                break;
-            }
-            if (m_options.observer) m_options.observer->OnBytesWritten(got);
-            offset += got;
-            remaining -= got;
-        }
+    const WriteOutcome outcome = CopySections(m_reader, record.sections, nullptr, m_options, m_copyBuffer);
+    if (outcome.cause == ExtractStopped) {
+        m_ended = true;
+        Report(ExtractStopped, ProblemPlace::Image, "");
+        return;
     }
+    if (outcome.cause == ExtractImageTruncated) NoteTruncation(true);
     if (m_sectors.damaged.empty()) return;
     std::string sectors;
     for (uint32_t sector : m_sectors.damaged) sectors += (sectors.empty() ? "sector " : ", ") + std::to_string(sector);
