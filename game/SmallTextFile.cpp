@@ -1,6 +1,7 @@
 // The bounded read: one byte past the limit tells a file that is too long.
 #include "SmallTextFile.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "iso/FileSystem.h"
@@ -10,16 +11,15 @@ std::string ReadSmallTextFile(const std::string& path, size_t limit) {
     std::string refusal;
     FILE* file = OpenImageFileUtf8(path, refusal);
     if (!file) return {};
-    std::string text(limit + 1, '\0');
-    size_t size = 0;
-    while (size < text.size()) {
-        const size_t got = std::fread(&text[size], 1, text.size() - size, file);
+    // Grown as it is read, so a large bound (a registry's) costs only what the file holds.
+    std::string text;
+    char chunk[64 * 1024];
+    while (text.size() <= limit) {
+        const size_t got = std::fread(chunk, 1, std::min(sizeof chunk, limit + 1 - text.size()), file);
         if (got == 0) break;
-        size += got;
+        text.append(chunk, got);
     }
     const bool failed = std::ferror(file) != 0;
     std::fclose(file);
-    if (failed || size > limit) return {};
-    text.resize(size);
-    return text;
+    return failed || text.size() > limit ? std::string() : text;
 }
