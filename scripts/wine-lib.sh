@@ -15,15 +15,23 @@ MG_WINE64_LOADER=/usr/lib/wine/wine64
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
-choose_windows_build() {
+# runs_32bit_programs: tried by starting the 32-bit Wine loader once; when it cannot
+# start, MG_NO_32BIT says why.
+runs_32bit_programs() {
     local answer
+    answer="$("$MG_WINE32_LOADER" --version 2>&1)" && return 0
+    answer="$(printf '%s' "$answer" | tail -1)"
+    MG_NO_32BIT="this machine cannot run 32-bit programs (the 32-bit Wine loader: ${answer##*: })"
+    return 1
+}
+
+choose_windows_build() {
     if [ "${MG_WIN64:-0}" = 1 ]; then
         MG_WIN_BITS=64 MG_WIN_WHY="MG_WIN64=1 asks for it"
-    elif answer="$("$MG_WINE32_LOADER" --version 2>&1)"; then
+    elif runs_32bit_programs; then
         MG_WIN_BITS=32 MG_WIN_WHY="this machine runs 32-bit programs"
     else
-        answer="$(printf '%s' "$answer" | tail -1)"
-        MG_WIN_BITS=64 MG_WIN_WHY="this machine cannot run 32-bit programs (the 32-bit Wine loader: ${answer##*: })"
+        MG_WIN_BITS=64 MG_WIN_WHY="$MG_NO_32BIT"
     fi
     if [ "$MG_WIN_BITS" = 64 ]; then
         MG_WIN_BUILD="$MG_ROOT/build/win64" MG_WIN_WHAT="the 64-bit twin (build/win64)"

@@ -12,8 +12,8 @@ if [ "$(pe_bits "$tests")" != 32 ]; then
     echo "SKIP: a 32-bit prefix runs only the 32-bit program; this build is the 64-bit twin"
     exit 77
 fi
-if ! answer="$("$MG_WINE32_LOADER" --version 2>&1)"; then
-    echo "SKIP: this machine cannot run 32-bit programs (the 32-bit Wine loader: ${answer##*: })"
+if ! runs_32bit_programs; then
+    echo "SKIP: $MG_NO_32BIT"
     exit 77
 fi
 use_wine_for "$tests"
