@@ -1,4 +1,5 @@
 # Sourced: how the scripts run Wine, in one place.
+#   runs_32bit_programs      whether this machine can (else MG_NO_32BIT says why)
 #   choose_windows_build     which Windows build the suites run on: MG_WIN_BUILD, MG_WIN_BITS,
 #                            MG_WIN_WHAT (its name) and MG_WIN_WHY (the reason)
 #   use_wine_for EXE         run Wine with the loader of EXE's width (sets MG_WIN_BITS)
