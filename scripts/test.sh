@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Sets everything up, builds, and runs every test: native, then the Windows suites under
-# Wine, then the release artifacts (built twice and compared, then installed and run).
+# Sets everything up, builds, and runs every test: native, again under the sanitizers, each
+# fuzz target briefly, then the Windows suites under Wine, then the release artifacts
+# (built twice and compared, then installed and run).
 # The Windows suites run on the 32-bit program where this machine runs 32-bit programs,
 # else on its 64-bit twin; MG_WIN64=1 takes the 64-bit path anywhere.
 set -uo pipefail
@@ -32,6 +33,8 @@ windows_suites() {
 resources_32bit() { ctest --test-dir "$root/build/win" --output-on-failure -R '^resources$'; }
 
 stage "native tests" ctest --test-dir "$root/build/native" --output-on-failure -j"$(nproc)"
+stage "native suites under ASan and UBSan" bash "$root/scripts/sanitize.sh"
+stage "every fuzz target, 30 s each" bash "$root/scripts/fuzz.sh" all 30
 stage "Windows tests under Wine ($MG_WIN_WHAT)" windows_suites
 [ "$MG_WIN_BITS" = 64 ] && stage "the 32-bit program's resources" resources_32bit
 stage "release artifacts" bash "$root/tests/release/release-tests.sh" "$root/build/native" "$MG_WIN_BUILD"
