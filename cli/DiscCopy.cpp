@@ -16,7 +16,7 @@
 
 #include "Folders.h"
 #include "Progress.h"
-#include "iso/DataPiece.h"
+#include "disc/DataPiece.h"
 #include "iso/FileSystem.h"
 #include "iso/OutputName.h"
 

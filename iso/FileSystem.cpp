@@ -44,26 +44,6 @@ std::string OutputFolder::PathOf(const std::string& name) const { return m_path 
 
 #ifdef _WIN32
 
-FILE* OpenFileUtf8(const std::string& path, const char* mode) {
-    return _wfopen(WidenUtf8(path).c_str(), WidenUtf8(mode).c_str());
-}
-
-FILE* OpenImageFileUtf8(const std::string& path, std::string&) {
-    struct _stat64 info;
-    if (_wstat64(WidenUtf8(path).c_str(), &info) == 0 && (info.st_mode & _S_IFDIR)) {
-        errno = EISDIR;
-        return nullptr;
-    }
-    return OpenFileUtf8(path, "rb");
-}
-
-uint64_t FileSize64(FILE* file) {
-    if (_fseeki64(file, 0, SEEK_END) != 0) return UINT64_MAX;
-    const __int64 size = _ftelli64(file);
-    _fseeki64(file, 0, SEEK_SET);
-    return size < 0 ? UINT64_MAX : static_cast<uint64_t>(size);
-}
-
 // Windows: paths through the wide CRT. A folder link (a symbolic link or junction) shows
 // the reparse-point attribute, which _wfindfirst passes on.
 namespace {
@@ -160,10 +140,6 @@ int WritePieces(FILE* file, const std::vector<DataPiece>& pieces) {
     return 0;
 }
 
-bool SeekFile64(FILE* file, uint64_t position) {
-    return _fseeki64(file, static_cast<__int64>(position), SEEK_SET) == 0;
-}
-
 int MakeDirectoryUtf8(const std::string& path) {
     const std::wstring wide = WidenUtf8(path);
     if (_wmkdir(wide.c_str()) == 0) return 0;
@@ -174,40 +150,6 @@ int MakeDirectoryUtf8(const std::string& path) {
 }
 
 #else
-
-FILE* OpenFileUtf8(const std::string& path, const char* mode) { return std::fopen(path.c_str(), mode); }
-
-FILE* OpenImageFileUtf8(const std::string& path, std::string& refusal) {
-    // O_NONBLOCK: opening a FIFO must not wait for a writer; it is refused below.
-    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return nullptr;
-    struct stat info;
-    int error = 0;
-    if (fstat(fd, &info) != 0) {
-        error = errno;
-    } else if (S_ISDIR(info.st_mode)) {
-        error = EISDIR;
-    } else if (!S_ISREG(info.st_mode) && !S_ISBLK(info.st_mode)) {
-        refusal = "not a regular file or block device";
-    }
-    FILE* file = nullptr;
-    if (error == 0 && refusal.empty() && fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0) {
-        file = fdopen(fd, "rb");
-    }
-    if (!file) {
-        if (error == 0) error = errno;
-        close(fd);
-        errno = error;
-    }
-    return file;
-}
-
-uint64_t FileSize64(FILE* file) {
-    if (fseeko(file, 0, SEEK_END) != 0) return UINT64_MAX;
-    const off_t size = ftello(file);
-    fseeko(file, 0, SEEK_SET);
-    return size < 0 ? UINT64_MAX : static_cast<uint64_t>(size);
-}
 
 OutputFolder::~OutputFolder() {
     if (m_fd >= 0) close(m_fd);
@@ -323,10 +265,6 @@ int WritePieces(FILE* file, const std::vector<DataPiece>& pieces) {
         }
     }
     return 0;
-}
-
-bool SeekFile64(FILE* file, uint64_t position) {
-    return fseeko(file, static_cast<off_t>(position), SEEK_SET) == 0;
 }
 
 int MakeDirectoryUtf8(const std::string& path) {

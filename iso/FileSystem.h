@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "DataPiece.h"
+#include "disc/DataPiece.h"
+#include "disc/ImageFile.h"
 
 // The separator of the platform's own paths.
 #ifdef _WIN32
@@ -14,19 +15,6 @@ constexpr char kPathSeparator = '\\';
 #else
 constexpr char kPathSeparator = '/';
 #endif
-
-// fopen for a UTF-8 path; on Windows through the wide API, so no code page can lose it.
-FILE* OpenFileUtf8(const std::string& path, const char* mode);
-
-// Opens a disc image (or any file of data) to read: a regular file or a block device
-// (/dev/sr0, a loop device).
-// On failure returns null with errno set (EISDIR for a folder), or with `refusal` saying
-// what else the path is (a FIFO is never waited on).
-FILE* OpenImageFileUtf8(const std::string& path, std::string& refusal);
-
-// The size of an open file or block device, found by seeking to its end (stat gives a
-// device no size); the position is left at the start. UINT64_MAX when it cannot be found.
-uint64_t FileSize64(FILE* file);
 
 // The name a file is written under until it is complete: a leading dot and a fixed
 // suffix, which no file of the game has (ISO 9660 names start with a letter or digit).
@@ -83,9 +71,6 @@ bool IsOutputFull(int error);
 
 // Gives an open file the modification time `seconds` (since 1970, UTC); false on failure.
 bool SetFileTime(FILE* file, int64_t seconds);
-
-// Seeks to a 64-bit position from the start of the file; false on failure.
-bool SeekFile64(FILE* file, uint64_t position);
 
 // Creates one directory. Returns 0 when it was created or is there already as a
 // directory, else the errno value of the failure.

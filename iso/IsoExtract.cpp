@@ -26,7 +26,7 @@
 #include <vector>
 
 #include "FileSystem.h"
-#include "ImageFormat.h"
+#include "disc/ImageFormat.h"
 #include "OutputName.h"
 #include "text/Utf8.h"
 

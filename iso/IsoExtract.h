@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "FileReader.h"
+#include "disc/FileReader.h"
 #include "OutputName.h"
 
 // Result of an extraction. 0 is complete success; every other value is a failure.

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "iso/Edc.h"
+#include "disc/Edc.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "RawSector.h"
-#include "iso/Edc.h"
+#include "disc/Edc.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include "RawSector.h"
 #include "TestFiles.h"
-#include "iso/FileReader.h"
+#include "disc/FileReader.h"
 #include "iso/FileSystem.h"
 
 namespace {

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "FileSystem.h"
+#include "ImageFile.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 #include "Edc.h"
 #include "FileReader.h"
-#include "FileSystem.h"
+#include "ImageFile.h"
 
 namespace {
 constexpr uint32_t kSectorsPerRead = kLargestLend / 2048;
