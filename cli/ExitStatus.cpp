@@ -29,8 +29,9 @@ const ExitStatusRow kExitStatuses[] = {
     {ExitCause::NoSpace, 14, "not enough free space for what would be written"},
     {ExitCause::StandardOutputFailed, 15, "cannot write to standard output (--list, --detect)"},
     {ExitCause::OverBudget, 16, "more to write than the image can hold (records sharing data); the rest skipped"},
-    {ExitCause::DamagedSector, 17, "--test: a damaged sector (its EDC does not match)"},
+    {ExitCause::DamagedSector, 17, "a damaged sector: its EDC does not match (--test), or Mode 2 Form 2 where a file's data should be"},
     {ExitCause::NameCollision, 18, "two records for one name in a folder (differing only in case or version)"},
+    {ExitCause::BadContainer, 19, "the disc's sheet or container cannot be read (a line or header that breaks its format, or a kind not supported)"},
     {ExitCause::Interrupted, 130, "interrupted (Ctrl-C, SIGINT)"},
     {ExitCause::Terminated, 143, "terminated (SIGTERM)"},
 };
@@ -51,6 +52,7 @@ ExitCause CauseOf(ExtractResult result) {
     case ExtractOverBudget: return ExitCause::OverBudget;
     case ExtractDamagedSector: return ExitCause::DamagedSector;
     case ExtractNameCollision: return ExitCause::NameCollision;
+    case ExtractBadContainer: return ExitCause::BadContainer;
     }
     return ExitCause::Internal;
 }

@@ -27,6 +27,7 @@ enum class ExitCause {
     OverBudget,
     DamagedSector,
     NameCollision,
+    BadContainer,
     Interrupted,
     Terminated,
 };

@@ -117,7 +117,8 @@ int TestImage(const Options& options, const ExtractFilter& filter) {
     const ExtractResult result = ExtractImageFile(options.image, filter, test);
     console.Finish();
     if (result == ExtractStopped) return StoppedStatus();
-    if (result == ExtractImageNotOpened || result == ExtractNoPrimaryDescriptor || result == ExtractBadIdentifier)
+    if (result == ExtractImageNotOpened || result == ExtractNoPrimaryDescriptor || result == ExtractBadIdentifier ||
+        result == ExtractBadContainer)
         return ExitStatusOf(result);
     const std::string image = Printable(options.image);
     if (stats.sectorsWithoutCodes > 0)

@@ -51,11 +51,24 @@ uint32_t ComputeEdc(const unsigned char* data, size_t size) {
     return crc;
 }
 
-SectorCodes CheckMode1Sector(const unsigned char* raw) {
-    if (ComputeEdc(raw, kEdcOffset) == ReadLe32(raw + kEdcOffset)) return SectorCodes::Sound;
-    for (size_t i = kEdcOffset; i < kRawSize; ++i) {
-        if (i >= 2068 && i < 2076) continue;  // the 8 bytes between EDC and ECC are zero anyway
-        if (raw[i] != 0) return SectorCodes::Damaged;
+namespace {
+
+// A sector whose codes (EDC and ECC, bytes `from` to `to`) are all zero carries none.
+SectorCodes Verdict(uint32_t computed, const unsigned char* sector, size_t from, size_t to) {
+    if (computed == ReadLe32(sector + from)) return SectorCodes::Sound;
+    for (size_t i = from; i < to; ++i) {
+        if (sector[i] != 0) return SectorCodes::Damaged;
     }
     return SectorCodes::Absent;
+}
+
+}  // namespace
+
+SectorCodes CheckMode1Sector(const unsigned char* raw) {
+    return Verdict(ComputeEdc(raw, kEdcOffset), raw, kEdcOffset, kRawSize);
+}
+
+SectorCodes CheckForm1Sector(const unsigned char* form1) {
+    constexpr size_t kForm1EdcOffset = 8 + 2048, kForm1Size = 2336;
+    return Verdict(ComputeEdc(form1, kForm1EdcOffset), form1, kForm1EdcOffset, kForm1Size);
 }

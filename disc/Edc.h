@@ -1,6 +1,7 @@
-// The EDC of a CD-ROM Mode 1 sector (ECMA-130 14.3): a CRC-32 over its sync, header and
-// user data (bytes 0 to 2063), polynomial x^32+x^31+x^16+x^15+x^4+x^3+x+1, taken
-// reflected, starting from 0, stored little-endian in bytes 2064 to 2067.
+// The EDC of a CD-ROM sector (ECMA-130 14.3): a CRC-32, polynomial
+// x^32+x^31+x^16+x^15+x^4+x^3+x+1, taken reflected, starting from 0, stored little-endian
+// after what it covers: in Mode 1 the sync, header and user data (bytes 0 to 2063, EDC at
+// 2064); in Mode 2 Form 1 the subheader and user data (bytes 16 to 2071, EDC at 2072).
 #pragma once
 
 #include <cstddef>
@@ -15,3 +16,6 @@ enum class SectorCodes {
     Absent,   // its EDC and ECC bytes are all zero: it carries none
 };
 SectorCodes CheckMode1Sector(const unsigned char* raw);  // raw: 2352 bytes
+// `form1`: a Mode 2 Form 1 sector from its subheader on (byte 16 of a raw sector, byte 0 of
+// a 2336-byte one): 8 bytes of subheader, 2048 of data, the EDC, 276 of ECC.
+SectorCodes CheckForm1Sector(const unsigned char* form1);

@@ -1,9 +1,8 @@
-// Readers of the user-data stream of a disc image: the abstract FileReader and the
-// CD-ROM Mode 1 reader FileReaderCDMode1, for raw and cooked images.
+// The user-data stream of a disc's data track, as the file system walk reads it: the
+// 2048 user-data bytes of the sector at disc address N lie at offset N * 2048.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <vector>
 
 #include "DataPiece.h"
@@ -43,47 +42,15 @@ public:
     // From now on, checks the codes of each sector whose data it lends, where the image
     // carries them, into `check` (null: no more checks). Readers without codes ignore it.
     virtual void CheckSectors(SectorCheck* check) { (void)check; }
+
+    // The disc address where the volume begins (its descriptors 16 sectors on): where the
+    // data track starts. The file system's addresses are the disc's, not the track's.
+    virtual uint32_t VolumeStart() { return 0; }
+
+    // When the last Read or Lend stopped short at a sector that holds no 2048 bytes of
+    // user data (Mode 2 Form 2), that sector's address; else kNoForm2Sector.
+    static constexpr uint32_t kNoForm2Sector = UINT32_MAX;
+    virtual uint32_t Form2Sector() { return kNoForm2Sector; }
 };
 
 
-// How an image stores its Mode 1 sectors: raw, all 2352 bytes (sync, header, user data,
-// EDC and ECC), as GAME.GOG does; or cooked, the 2048 user-data bytes alone, as an .iso
-// file or a block device holding the disc does.
-enum class SectorLayout { Raw, Cooked };
-
-// Reads a file of Mode 1 sectors (ECMA-130) as the stream of the 2048 user-data bytes of
-// each sector. Sync, header, EDC and ECC are skipped, never checked.
-class FileReaderCDMode1 : public FileReader {
-public:
-    // Takes ownership of `file`, an open binary stream; closes it when destroyed.
-    explicit FileReaderCDMode1(FILE* file, SectorLayout layout = SectorLayout::Raw);
-    ~FileReaderCDMode1() override;
-
-    FileReaderCDMode1(const FileReaderCDMode1&) = delete;
-    FileReaderCDMode1& operator=(const FileReaderCDMode1&) = delete;
-
-    uint32_t Read(uint32_t offset, uint32_t length, void* buffer) override;
-    // Lends the user data of up to one large read of raw sectors, straight from that read.
-    uint32_t Lend(uint32_t offset, uint32_t length, std::vector<unsigned char>& scratch,
-                  std::vector<DataPiece>& pieces) override;
-    // The user data of the whole sectors and of a last, partial one.
-    uint64_t Size() override;
-    // Raw sectors carry an EDC; cooked ones carry none, and nothing is checked.
-    void CheckSectors(SectorCheck* check) override { m_check = rawSectorSize == 2352 ? check : nullptr; }
-
-    const uint32_t rawSectorSize;  // the bytes a sector takes in the file
-    const uint32_t userDataSize = 2048;
-    const uint32_t headerSize;     // the bytes before its user data
-
-private:
-    // Reads `count` raw sectors from `firstSector` into m_raw; returns the raw bytes read.
-    size_t ReadRawSectors(uint64_t firstSector, uint32_t count);
-    // Checks the codes of `count` sectors read into m_raw from `firstSector`.
-    void Check(uint64_t firstSector, size_t count);
-    // One large read from `position` towards `end`; its user data as pieces of m_raw.
-    uint32_t LendSpan(uint64_t position, uint64_t end, std::vector<DataPiece>& pieces);
-
-    FILE* file;
-    std::vector<unsigned char> m_raw;  // raw sectors of one large read
-    SectorCheck* m_check = nullptr;
-};

@@ -8,9 +8,8 @@
 namespace {
 
 constexpr uint64_t kDescriptorSector = 16;
-constexpr uint64_t kCookedIdentifier = kDescriptorSector * 2048 + 1;    // 32769
-constexpr uint64_t kRawIdentifier = kDescriptorSector * 2352 + 16 + 1;  // 37649
-constexpr uint64_t kCookedMinimum = (kDescriptorSector + 1) * 2048;     // the descriptor's whole sector
+constexpr uint64_t kStoredPregap = 150;
+constexpr uint64_t kCookedMinimum = (kDescriptorSector + 1) * 2048;  // the descriptor's whole sector
 const unsigned char kSync[12] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
 
 bool BytesAt(FILE* file, uint64_t position, const void* expected, size_t size) {
@@ -21,11 +20,56 @@ bool BytesAt(FILE* file, uint64_t position, const void* expected, size_t size) {
     return same;
 }
 
+uint32_t FromBcd(unsigned char value) { return (value >> 4) * 10 + (value & 0x0F); }
+
+// The disc address a raw sector's header records (its MSF less the 2-second lead-in); 16,
+// where the descriptor of a track at address 0 lies, when the sector has no header or an
+// unreadable one. A data track that follows audio records where it lies on the disc.
+uint32_t RecordedAddress(FILE* file, uint64_t sector, SectorFormat format) {
+    unsigned char header[16] = {};
+    if (format != SectorFormat::Raw || !SeekFile64(file, sector) || std::fread(header, 1, sizeof header, file) != sizeof header ||
+        std::memcmp(header, kSync, sizeof kSync) != 0) {
+        SeekFile64(file, 0);
+        return kDescriptorSector;
+    }
+    SeekFile64(file, 0);
+    const uint32_t m = FromBcd(header[12]), s = FromBcd(header[13]), f = FromBcd(header[14]);
+    const uint32_t frames = (m * 60 + s) * 75 + f;
+    // Far addresses are taken for a damaged header: no disc is longer than 100 minutes.
+    return frames >= 150 + kDescriptorSector && frames < 100 * 60 * 75 ? frames - 150 : kDescriptorSector;
+}
+
+struct Candidate {
+    const char* name;
+    SectorFormat format;
+    uint32_t stride;
+    uint32_t dataOffset;  // of the descriptor's user data inside its sector
+};
+
+// Raw Mode 1 comes first: a raw image never passes for a cooked one by chance.
+const Candidate kCandidates[] = {
+    {"raw image (2352-byte Mode 1 sectors)", SectorFormat::Raw, 2352, 16},
+    {"cooked image (2048-byte sectors)", SectorFormat::Cooked, 2048, 0},
+    {"raw image (2352-byte Mode 2 Form 1 sectors)", SectorFormat::Raw, 2352, 24},
+    {"Mode 2 image (2336-byte sectors)", SectorFormat::Mode2, 2336, 8},
+    {"raw image with subchannel (2448-byte Mode 1 sectors)", SectorFormat::Raw, 2448, 16},
+    {"raw image with subchannel (2448-byte Mode 2 Form 1 sectors)", SectorFormat::Raw, 2448, 24},
+};
+
 }  // namespace
 
-SectorLayout DetectSectorLayout(FILE* file) {
-    const bool cooked = BytesAt(file, kCookedIdentifier, "CD001", 5) && !BytesAt(file, kRawIdentifier, "CD001", 5);
-    return cooked ? SectorLayout::Cooked : SectorLayout::Raw;
+BareLayout DetectBareLayout(FILE* file) {
+    for (uint64_t pregap : {uint64_t{0}, kStoredPregap}) {
+        for (const Candidate& candidate : kCandidates) {
+            const uint64_t sector = (pregap + kDescriptorSector) * candidate.stride;
+            if (BytesAt(file, sector + candidate.dataOffset + 1, "CD001", 5)) {
+                const uint32_t lba = RecordedAddress(file, sector, candidate.format);
+                const uint32_t first = lba >= kDescriptorSector ? lba - static_cast<uint32_t>(kDescriptorSector) : 0;
+                return {true, candidate.name, {candidate.format, candidate.stride, pregap * candidate.stride, first, TrackPlace::kToTheEnd}};
+            }
+        }
+    }
+    return {false, kCandidates[0].name, {SectorFormat::Raw, 2352, 0, 0, TrackPlace::kToTheEnd}};
 }
 
 std::string DescribeNonImage(FILE* file, uint64_t size) {

@@ -1,16 +1,26 @@
-// Telling an image's format from its bytes, and saying what a file that is no image is.
+// Telling a bare image's sector layout from its bytes, and saying what a file that is no
+// image is.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 #include <string>
 
-#include "FileReader.h"
+#include "Track.h"
 
-// Cooked when the identifier "CD001" stands at byte 32769 (sector 16 of 2048-byte
-// sectors) and not where a raw image holds it (byte 37649); raw otherwise, so that an
-// image that is neither fails as a raw one. Leaves the position at the start.
-SectorLayout DetectSectorLayout(FILE* file);
+struct BareLayout {
+    bool found = false;          // a volume descriptor was found where the layout puts it
+    const char* name = "";       // "raw image (2352-byte sectors)", ...
+    TrackPlace place;
+};
+
+// Where the identifier "CD001" of the volume descriptor (sector 16) stands tells the
+// layout: 2048-byte sectors (an .iso or a device), raw 2352-byte sectors in Mode 1 or
+// Mode 2 Form 1, 2336-byte Mode 2 sectors, or raw sectors with 96 bytes of subchannel
+// each; in each, also 150 sectors further in, where a rip keeps the 2-second pregap.
+// When it stands nowhere, the file is taken as raw, so that it fails as one. Leaves the
+// position at the start.
+BareLayout DetectBareLayout(FILE* file);
 
 // What a file read as raw but holding no volume descriptor was found to be, for the
 // message: "an empty file", "too short for a volume descriptor (N bytes)", "an audio

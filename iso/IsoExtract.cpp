@@ -26,7 +26,7 @@
 #include <vector>
 
 #include "FileSystem.h"
-#include "disc/ImageFormat.h"
+#include "disc/Disc.h"
 #include "OutputName.h"
 #include "text/Utf8.h"
 
@@ -113,7 +113,12 @@ struct Directory {
 struct WriteOutcome {
     ExtractResult cause;
     int systemError;
+    uint32_t form2Sector = FileReader::kNoForm2Sector;  // the sector a file's data cannot come from
 };
+
+std::string Form2Detail(uint32_t sector) {
+    return "sector " + std::to_string(sector) + " is Mode 2 Form 2 (not 2048 bytes of data)";
+}
 
 // Reads the sections' bytes, in order, and writes them to `output` (none in test mode).
 WriteOutcome CopySections(FileReader& reader, const std::vector<Section>& sections, FILE* output,
@@ -124,7 +129,8 @@ WriteOutcome CopySections(FileReader& reader, const std::vector<Section>& sectio
         for (uint32_t remaining = section.length; remaining > 0;) {
             if (options.stop && options.stop->load() != 0) return {ExtractStopped, 0};
             const uint32_t got = reader.Lend(offset, std::min(remaining, kLargestLend), scratch, pieces);
-            if (got == 0) return {ExtractImageTruncated, 0};
+            const uint32_t form2 = reader.Form2Sector();
+            if (got == 0) return form2 == FileReader::kNoForm2Sector ? WriteOutcome{ExtractImageTruncated, 0} : WriteOutcome{ExtractDamagedSector, 0, form2};
             const int error = output ? WritePieces(output, pieces) : 0;
             if (error != 0) return {ExtractOutputFailed, error};
             if (options.observer) options.observer->OnBytesWritten(got);
@@ -470,6 +476,9 @@ void TreeWalk::ExtractFile(const Record& record, const std::string& name) {
     switch (outcome.cause) {
     case ExtractOk: break;
     case ExtractImageTruncated: NoteTruncation(true); break;
+    case ExtractDamagedSector:
+        Report(ExtractDamagedSector, ProblemPlace::InsideImage, ImagePath(record.identifier), 0, Form2Detail(outcome.form2Sector));
+        break;
     case ExtractStopped:
         m_ended = true;
         Report(ExtractStopped, ProblemPlace::Image, "");
@@ -489,6 +498,9 @@ void TreeWalk::TestFile(const Record& record) {
         return;
     }
     if (outcome.cause == ExtractImageTruncated) NoteTruncation(true);
+    if (outcome.cause == ExtractDamagedSector) {
+        Report(ExtractDamagedSector, ProblemPlace::InsideImage, ImagePath(record.identifier), 0, Form2Detail(outcome.form2Sector));
+    }
     if (m_sectors.damaged.empty()) return;
     std::string sectors;
     for (uint32_t sector : m_sectors.damaged) sectors += (sectors.empty() ? "sector " : ", ") + std::to_string(sector);
@@ -543,6 +555,7 @@ const char* ExtractResultMessage(ExtractResult result) {
     case ExtractOverBudget: return "more to write than the image can hold (records sharing data)";
     case ExtractDamagedSector: return "damaged sector (its EDC does not match)";
     case ExtractNameCollision: return "name already taken in its folder (names differing only in case or version)";
+    case ExtractBadContainer: return "cannot read the disc's sheet or container";
     }
     return "unknown failure";
 }
@@ -559,7 +572,8 @@ ExtractResult ReportImageProblem(const ExtractOptions& options, ExtractResult ca
 ExtractResult ExtractTree(FileReader& reader, ExtractFilter& filter, const ExtractOptions& options,
                           const std::string& imagePath, const std::string& notAnImage = {}) {
     std::array<unsigned char, kBlockSize> descriptor{};
-    reader.Read(kDescriptorOffset, kBlockSize, descriptor.data());  // bytes not delivered stay 0
+    const uint64_t at = uint64_t{reader.VolumeStart()} * kBlockSize + kDescriptorOffset;
+    if (at <= UINT32_MAX - kBlockSize) reader.Read(static_cast<uint32_t>(at), kBlockSize, descriptor.data());  // bytes not delivered stay 0
     if (descriptor[0] != 1) return ReportImageProblem(options, ExtractNoPrimaryDescriptor, imagePath, 0, notAnImage);
     if (std::memcmp(descriptor.data() + 1, "CD001", 5) != 0)
         return ReportImageProblem(options, ExtractBadIdentifier, imagePath);
@@ -577,11 +591,14 @@ ExtractResult ExtractImageFile(const std::string& imagePath, ExtractFilter filte
 }
 
 ExtractResult ExtractImageFile(const std::string& imagePath, ExtractFilter filter, const ExtractOptions& options) {
-    std::string refusal;
-    FILE* file = OpenImageFileUtf8(imagePath, refusal);
-    if (!file) return ReportImageProblem(options, ExtractImageNotOpened, imagePath, refusal.empty() ? errno : 0, refusal);
-    const SectorLayout layout = DetectSectorLayout(file);
-    const std::string notAnImage = layout == SectorLayout::Raw ? DescribeNonImage(file, FileSize64(file)) : "";
-    FileReaderCDMode1 reader(file, layout);
-    return ExtractTree(reader, filter, options, imagePath, notAnImage);
+    const OpenedDisc disc = OpenDisc(imagePath);
+    const DiscProblem& problem = disc.problem;
+    const std::string& where = problem.path.empty() ? imagePath : problem.path;
+    switch (problem.fault) {
+    case DiscFault::None: break;
+    case DiscFault::NotOpened: return ReportImageProblem(options, ExtractImageNotOpened, where, problem.systemError, problem.detail);
+    case DiscFault::NoDataTrack: return ReportImageProblem(options, ExtractNoPrimaryDescriptor, where, 0, problem.detail);
+    case DiscFault::BadContainer: return ReportImageProblem(options, ExtractBadContainer, where, 0, problem.detail);
+    }
+    return ExtractTree(*disc.reader, filter, options, imagePath, disc.notAnImage);
 }

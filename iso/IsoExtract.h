@@ -28,8 +28,9 @@ enum ExtractResult : int {
     ExtractOutputFailed = 10,        // a folder or file that could not be fully written
     ExtractStopped = 11,             // ExtractOptions::stop was set
     ExtractOverBudget = 12,          // more to write than any real disc needs: the rest skipped
-    ExtractDamagedSector = 13,       // a sector whose EDC does not match (test mode)
+    ExtractDamagedSector = 13,       // a sector whose EDC does not match (test mode), or Mode 2 Form 2 in a file
     ExtractNameCollision = 14,       // a second record for a name already taken in its folder
+    ExtractBadContainer = 15,        // a sheet or container header that breaks its format, or a kind not read
 };
 
 // A short text for the user, e.g. "the image ends inside a folder or file".
@@ -98,9 +99,10 @@ struct ExtractOptions {
 };
 
 // Opens an image, given as a UTF-8 path, and extracts what `filter` accepts into the
-// working directory, or into options.outputRoot. The image may be raw (2352-byte Mode 1
-// sectors, as GAME.GOG), cooked (2048-byte sectors, an .iso) or a block device holding
-// the disc; the format is told from the data.
+// working directory, or into options.outputRoot. The image may be any file of a disc's
+// container (a bare image in any sector layout, a cue or toc sheet or its data file,
+// CloneCD, Alcohol, Nero) or a block device holding the disc; the format is told from the
+// data. The volume is read from the disc's first data track.
 ExtractResult ExtractImageFile(const std::string& imagePath, ExtractFilter filter);
 ExtractResult ExtractImageFile(const std::string& imagePath, ExtractFilter filter, const ExtractOptions& options);
 

@@ -5,7 +5,7 @@
 
 #include "RawSector.h"
 #include "TestFiles.h"
-#include "disc/FileReader.h"
+#include "disc/TrackReader.h"
 #include "iso/FileSystem.h"
 
 namespace {

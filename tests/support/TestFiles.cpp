@@ -4,10 +4,13 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <random>
 #include <sstream>
+
+#include <gtest/gtest.h>
 
 #include "iso/FileSystem.h"
 
@@ -52,6 +55,32 @@ std::string ReadText(const fs::path& path) {
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+fs::path TestData() {
+    const char* dir = std::getenv("MG_TESTDATA");
+    return dir ? fs::u8path(dir) : fs::path();
+}
+
+void ExpectTheAuthoredTree(const fs::path& image, const ExtractFilter& filter) {
+    using Tree = std::map<std::string, std::string>;
+    Tree expected;
+    for (const char* top : {"DATA", "FMV"}) {
+        expected[std::string(top) + "/"] = "";
+        for (const auto& [path, content] : ReadTree(TestData() / "tree" / top)) expected[std::string(top) + "/" + path] = content;
+    }
+    ASSERT_GT(expected.size(), 300u);
+    ScratchDir out;
+    ExtractOptions options;
+    options.outputRoot = out.utf8();
+    ASSERT_EQ(ExtractImageFile(Utf8(image), filter, options), ExtractOk);
+    const Tree written = ReadTree(out.path());
+    EXPECT_EQ(written.size(), expected.size());
+    for (const auto& [path, content] : expected) {
+        auto found = written.find(path);
+        ASSERT_NE(found, written.end()) << path;
+        EXPECT_TRUE(found->second == content) << path;
+    }
 }
 
 std::map<std::string, std::string> ReadTree(const fs::path& root) {

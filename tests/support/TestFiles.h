@@ -40,6 +40,11 @@ std::string Utf8(const fs::path& path);
 void WriteBytes(const fs::path& path, const Bytes& bytes);
 std::string ReadText(const fs::path& path);
 
+// The folder of the images made by authoring tools (MG_TESTDATA); empty when not given.
+fs::path TestData();
+// Extracts `image` through `filter` and expects the authored tree's DATA and FMV byte for byte.
+void ExpectTheAuthoredTree(const fs::path& image, const ExtractFilter& filter);
+
 // Every file under `root`, by relative path with '/' separators, with its content;
 // folders appear with a trailing '/' and no content.
 std::map<std::string, std::string> ReadTree(const fs::path& root);

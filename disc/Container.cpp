@@ -1,0 +1,13 @@
+// The one table of containers. A new format is a module and a line here.
+#include "Container.h"
+
+namespace {
+
+const ContainerFormat* const kContainers[] = {
+    &kCueSheet,
+    nullptr,
+};
+
+}  // namespace
+
+const ContainerFormat* const* Containers() { return kContainers; }

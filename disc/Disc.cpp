@@ -1,0 +1,148 @@
+// Opening a disc: which container a file is, its first data track, and that track's reader.
+#include "Disc.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+
+#include "Container.h"
+#include "ImageFile.h"
+#include "ImageFormat.h"
+#include "Sheet.h"
+#include "TrackReader.h"
+
+namespace {
+
+FileHead ReadHead(const std::string& path, FILE* file) {
+    FileHead head;
+    head.path = path;
+    head.size = FileSize64(file);
+    char buffer[kHeadBytes];
+    if (SeekFile64(file, 0)) head.first.assign(buffer, std::fread(buffer, 1, sizeof buffer, file));
+    if (head.size != UINT64_MAX && head.size >= 16 && SeekFile64(file, head.size - 16)) {
+        head.last.assign(buffer, std::fread(buffer, 1, 16, file));
+    }
+    SeekFile64(file, 0);
+    return head;
+}
+
+bool HasExtension(const std::string& path, const char* extension) {
+    const size_t length = std::strlen(extension);
+    if (path.size() <= length) return false;
+    for (size_t i = 0; i < length; ++i) {
+        if (std::tolower(static_cast<unsigned char>(path[path.size() - length + i])) != extension[i]) return false;
+    }
+    return true;
+}
+
+// The first data track of `layout`, opened.
+OpenedDisc OpenDataTrack(const DiscLayout& layout, const std::string& container) {
+    OpenedDisc opened;
+    opened.container = container;
+    for (const DiscTrack& track : layout.tracks) {
+        if (!track.data) continue;
+        std::string refusal;
+        FILE* file = OpenImageFileUtf8(track.file, refusal);
+        if (!file) {
+            opened.problem = {DiscFault::NotOpened, track.file, refusal.empty() ? errno : 0, refusal};
+            return opened;
+        }
+        opened.reader = std::make_unique<TrackReader>(std::make_unique<FileSource>(file), track.place);
+        return opened;
+    }
+    opened.problem = {DiscFault::NoDataTrack, "", 0,
+                      "a disc with no data track (" + std::to_string(layout.tracks.size()) + " audio tracks)"};
+    return opened;
+}
+
+OpenedDisc ReadContainer(const ContainerFormat& format, const FileHead& head) {
+    DiscLayout layout;
+    DiscProblem problem;
+    if (!format.read(head, layout, problem)) {
+        OpenedDisc failed;
+        failed.problem = problem;
+        failed.container = format.name;
+        return failed;
+    }
+    OpenedDisc opened = OpenDataTrack(layout, format.name);
+    if (opened.problem.fault == DiscFault::NoDataTrack) opened.problem.path = head.path;
+    return opened;
+}
+
+const ContainerFormat* RecognizedContainer(const FileHead& head) {
+    for (const ContainerFormat* const* format = Containers(); *format; ++format) {
+        if (!head.path.empty() && (*format)->recognizes(head)) return *format;
+    }
+    return nullptr;
+}
+
+FileHead HeadOf(const std::string& path) {
+    std::string ignored;
+    FILE* file = OpenImageFileUtf8(path, ignored);
+    if (!file) return {};
+    const FileHead head = ReadHead(path, file);
+    std::fclose(file);
+    return head;
+}
+
+// Whether the container at `sheet` lists `data` as a file of its tracks.
+bool Names(const ContainerFormat& format, const FileHead& sheet, const std::string& data) {
+    DiscLayout layout;
+    DiscProblem ignored;
+    if (!format.recognizes(sheet) || !format.read(sheet, layout, ignored)) return false;
+    for (const DiscTrack& track : layout.tracks) {
+        if (SameFileName(track.file, data)) return true;
+    }
+    return false;
+}
+
+// The sheet beside a data file that describes it: the one of the same name (game.cue for
+// game.bin), else one that names it (Game.cue for "Game (Track 2).bin"); none: no path.
+FileHead FindSheetOf(const std::string& path) {
+    constexpr size_t kSheetsLookedAt = 32;
+    for (const ContainerFormat* const* format = Containers(); *format; ++format) {
+        for (const char* const* data = (*format)->companionOf; data && *data; ++data) {
+            if (!HasExtension(path, *data)) continue;
+            const std::string sameName = CompanionPath(path, (*format)->extension);
+            if (!sameName.empty() && (*format)->recognizes(HeadOf(sameName))) return HeadOf(sameName);
+            for (const std::string& sheet : FilesBeside(path, (*format)->extension, kSheetsLookedAt)) {
+                const FileHead head = HeadOf(sheet);
+                if (Names(**format, head, path)) return head;
+            }
+        }
+    }
+    return {};
+}
+
+// A bare image or device: its layout told from where the volume descriptor lies.
+OpenedDisc OpenBare(FILE* file) {
+    OpenedDisc opened;
+    const BareLayout layout = DetectBareLayout(file);
+    opened.container = layout.name;
+    if (!layout.found) opened.notAnImage = DescribeNonImage(file, FileSize64(file));
+    opened.reader = std::make_unique<TrackReader>(std::make_unique<FileSource>(file), layout.place);
+    return opened;
+}
+
+}  // namespace
+
+OpenedDisc OpenDisc(const std::string& path) {
+    std::string refusal;
+    FILE* file = OpenImageFileUtf8(path, refusal);
+    if (!file) {
+        OpenedDisc failed;
+        failed.problem = {DiscFault::NotOpened, path, refusal.empty() ? errno : 0, refusal};
+        return failed;
+    }
+    const FileHead head = ReadHead(path, file);
+    if (const ContainerFormat* format = RecognizedContainer(head)) {
+        std::fclose(file);
+        return ReadContainer(*format, head);
+    }
+    const FileHead sheet = FindSheetOf(path);
+    if (const ContainerFormat* format = RecognizedContainer(sheet)) {
+        std::fclose(file);
+        return ReadContainer(*format, sheet);
+    }
+    return OpenBare(file);
+}

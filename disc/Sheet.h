@@ -1,0 +1,55 @@
+// What the text sheets (cue, toc, CloneCD's ccd) share: a bounded read, numbered lines,
+// words and quoted names, MSF times, and finding the files they name.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "Disc.h"
+
+// Far beyond any real sheet (a 99-track cue is a few KiB); a longer file is refused unread.
+constexpr uint64_t kSheetLimit = 1 << 20;
+constexpr size_t kLineLimit = 4096;
+
+struct SheetLine {
+    int number;
+    std::string text;
+};
+
+// The lines of the sheet at `path` (CR LF or LF; a UTF-8 byte order mark dropped), or
+// false with the problem: unreadable, larger than kSheetLimit, a line over kLineLimit.
+bool ReadSheetLines(const std::string& path, std::vector<SheetLine>& lines, DiscProblem& problem);
+
+// A line's words: runs of non-space, or text in double or single quotes (quotes dropped).
+// False when a quote is not closed.
+bool SplitWords(const std::string& line, std::vector<std::string>& words);
+
+std::string UpperAscii(std::string text);
+
+// "mm:ss:ff" as frames (75 a second); false unless ss < 60 and ff < 75.
+bool ParseMsf(const std::string& text, uint32_t& frames);
+// A decimal count; false for anything else, or past `limit`.
+bool ParseCount(const std::string& text, uint64_t limit, uint64_t& value);
+
+// The problem "SHEET: line N: WHAT".
+bool SheetError(DiscProblem& problem, const std::string& path, int line, const std::string& what);
+
+// The path of the file `name` that the sheet at `sheetPath` names: relative to the sheet's
+// folder, "\" taken as a separator, a Windows path's folders dropped, and where no file has
+// that name, one whose name differs only in ASCII case.
+std::string SheetFilePath(const std::string& sheetPath, const std::string& name);
+
+// `path` with its extension replaced by `extension` (".img"), or a file beside it whose
+// name differs from that only in case; "" when there is none.
+std::string CompanionPath(const std::string& path, const std::string& extension);
+
+// The paths of the files in the folder of `path` whose names end in `extension`, in any
+// case (at most `limit` of them, sorted).
+std::vector<std::string> FilesBeside(const std::string& path, const std::string& extension, size_t limit);
+
+// True when `a` and `b` name the same file: the same folder, names the same but for ASCII case.
+bool SameFileName(const std::string& a, const std::string& b);
+
+// The size of the file at `path`; false with a NotOpened problem naming it.
+bool FileSizeOf(const std::string& path, uint64_t& size, DiscProblem& problem);

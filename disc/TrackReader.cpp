@@ -1,0 +1,176 @@
+// TrackReader: user data out of a track's sectors, whatever their layout.
+//
+// A request reads whole sectors, up to kSectorsPerRead at once, and lends their user data
+// where it lies in that read, so a large file costs a few large reads and no copy here.
+#include "TrackReader.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "Edc.h"
+#include "ImageFile.h"
+
+namespace {
+
+constexpr uint32_t kUserData = 2048;
+constexpr uint32_t kSectorsPerRead = kLargestLend / kUserData;
+constexpr uint64_t kStreamEnd = uint64_t{1} << 32;  // offsets are 32-bit
+constexpr unsigned char kForm2Bit = 0x20;            // in a Mode 2 subheader's submode byte
+
+// The bytes of a sector before its mode or form can be told: the header, or the subheader.
+uint32_t BytesToTellMode(SectorFormat format) {
+    switch (format) {
+    case SectorFormat::Raw: return 24;
+    case SectorFormat::Mode2: return 8;
+    default: return 0;
+    }
+}
+
+}  // namespace
+
+uint32_t SectorBytes(SectorFormat format) {
+    switch (format) {
+    case SectorFormat::Cooked: return 2048;
+    case SectorFormat::Mode2: return 2336;
+    case SectorFormat::Raw:
+    case SectorFormat::Audio: return 2352;
+    }
+    return 2352;
+}
+
+FileSource::FileSource(FILE* file) : m_file(file) {
+    // Reads are large or single-sector and never re-read; stdio's own buffer would only copy.
+    std::setvbuf(file, nullptr, _IONBF, 0);
+}
+
+FileSource::~FileSource() { std::fclose(m_file); }
+
+size_t FileSource::ReadAt(uint64_t position, void* buffer, size_t size) {
+    if (!SeekFile64(m_file, position)) return 0;
+    return std::fread(buffer, 1, size, m_file);
+}
+
+uint64_t FileSource::Size() { return FileSize64(m_file); }
+
+TrackReader::TrackReader(std::unique_ptr<ByteSource> source, const TrackPlace& place)
+    : m_source(std::move(source)), m_place(place) {
+    // The stream ends with the track, or with the file, whose last sector may be cut short.
+    const uint64_t bytes = m_source->Size();
+    uint64_t userBytes = kStreamEnd;
+    if (bytes != UINT64_MAX) {
+        const uint64_t available = bytes > place.offset ? bytes - place.offset : 0;
+        const uint64_t whole = available / place.stride, partial = available % place.stride;
+        const uint32_t before = place.format == SectorFormat::Raw ? 16 : BytesToTellMode(place.format);
+        userBytes = std::min(whole, place.sectors) * kUserData;
+        if (whole < place.sectors && partial > before) userBytes += std::min<uint64_t>(partial - before, kUserData);
+    } else if (place.sectors != TrackPlace::kToTheEnd) {
+        userBytes = place.sectors * kUserData;
+    }
+    m_end = std::min(kStreamEnd, uint64_t{place.firstLba} * kUserData + userBytes);
+}
+
+uint64_t TrackReader::Size() { return m_end; }
+
+int TrackReader::UserDataOffset(const unsigned char* sector) const {
+    switch (m_place.format) {
+    case SectorFormat::Cooked: return 0;
+    case SectorFormat::Mode2: return (sector[2] & kForm2Bit) ? -1 : 8;
+    case SectorFormat::Raw:
+        if (sector[15] != 2) return 16;  // Mode 1 (and whatever else a rip left there, as before)
+        return (sector[18] & kForm2Bit) ? -1 : 24;
+    case SectorFormat::Audio: return -1;
+    }
+    return -1;
+}
+
+void TrackReader::Check(const unsigned char* sector, uint32_t lba) {
+    SectorCodes codes;
+    switch (m_place.format) {
+    case SectorFormat::Raw: codes = sector[15] == 2 ? CheckForm1Sector(sector + 16) : CheckMode1Sector(sector); break;
+    case SectorFormat::Mode2: codes = CheckForm1Sector(sector); break;
+    default: return;  // cooked sectors carry no codes
+    }
+    switch (codes) {
+    case SectorCodes::Sound: ++m_check->checked; break;
+    case SectorCodes::Damaged:
+        ++m_check->checked;
+        m_check->damaged.push_back(lba);
+        break;
+    case SectorCodes::Absent: ++m_check->withoutCodes; break;
+    }
+}
+
+uint32_t TrackReader::LendSpan(uint64_t position, uint64_t end, std::vector<DataPiece>& pieces) {
+    pieces.clear();
+    const uint64_t lba = position / kUserData;
+    if (lba < m_place.firstLba || position >= m_end) return 0;
+    end = std::min(end, m_end);
+    const uint32_t count = static_cast<uint32_t>(std::min<uint64_t>((end - 1) / kUserData - lba + 1, kSectorsPerRead));
+    const uint32_t stride = m_place.stride, sectorBytes = SectorBytes(m_place.format);
+    m_raw.resize(size_t{kSectorsPerRead} * stride);
+    const size_t got = m_source->ReadAt(m_place.offset + (lba - m_place.firstLba) * stride, m_raw.data(), size_t{count} * stride);
+    uint32_t total = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        const unsigned char* sector = m_raw.data() + size_t{i} * stride;
+        const size_t available = got > size_t{i} * stride ? got - size_t{i} * stride : 0;
+        if (available < BytesToTellMode(m_place.format)) break;  // the file ends here
+        const int data = UserDataOffset(sector);
+        if (data < 0) {
+            m_form2Sector = static_cast<uint32_t>(lba + i);
+            break;
+        }
+        if (m_check && available >= sectorBytes) Check(sector, static_cast<uint32_t>(lba + i));
+        const uint32_t skip = (i == 0) ? static_cast<uint32_t>(position % kUserData) : 0;
+        const uint32_t want = static_cast<uint32_t>(std::min<uint64_t>(end - position - total, kUserData - skip));
+        const size_t start = static_cast<size_t>(data) + skip;
+        const uint32_t have = available > start ? static_cast<uint32_t>(std::min<size_t>(want, available - start)) : 0;
+        if (have > 0 && !pieces.empty() && pieces.back().data + pieces.back().size == sector + start) {
+            pieces.back().size += have;  // cooked sectors lie end to end: one piece
+        } else if (have > 0) {
+            pieces.push_back({sector + start, have});
+        }
+        total += have;
+        if (have < want) break;  // the file ends here
+    }
+    return total;
+}
+
+uint32_t TrackReader::Read(uint32_t offset, uint32_t length, void* buffer) {
+    m_form2Sector = kNoForm2Sector;
+    auto* out = static_cast<unsigned char*>(buffer);
+    uint64_t position = offset;
+    const uint64_t end = std::min<uint64_t>(position + length, kStreamEnd);
+    uint32_t total = 0;
+    std::vector<DataPiece> pieces;
+    while (position < end) {
+        const uint32_t got = LendSpan(position, end, pieces);
+        for (const DataPiece& piece : pieces) {
+            std::memcpy(out, piece.data, piece.size);
+            out += piece.size;
+        }
+        position += got;
+        total += got;
+        if (got == 0 || m_form2Sector != kNoForm2Sector) break;
+    }
+    return total;
+}
+
+uint32_t TrackReader::Lend(uint32_t offset, uint32_t length, std::vector<unsigned char>&, std::vector<DataPiece>& pieces) {
+    m_form2Sector = kNoForm2Sector;
+    pieces.clear();
+    const uint64_t end = std::min<uint64_t>(uint64_t{offset} + length, kStreamEnd);
+    return offset < end ? LendSpan(offset, end, pieces) : 0;
+}
+
+FileReaderCDMode1::FileReaderCDMode1(FILE* file, SectorLayout layout)
+    : TrackReader(std::make_unique<FileSource>(file),
+                  layout == SectorLayout::Raw ? TrackPlace{SectorFormat::Raw, 2352, 0, 0, TrackPlace::kToTheEnd}
+                                              : TrackPlace{SectorFormat::Cooked, 2048, 0, 0, TrackPlace::kToTheEnd}) {}
+
+uint32_t FileReader::Lend(uint32_t offset, uint32_t length, std::vector<unsigned char>& scratch,
+                          std::vector<DataPiece>& pieces) {
+    scratch.resize(std::min(length, kLargestLend));
+    const uint32_t count = Read(offset, static_cast<uint32_t>(scratch.size()), scratch.data());
+    pieces.assign(1, DataPiece{scratch.data(), count});
+    return count;
+}

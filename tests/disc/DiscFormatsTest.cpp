@@ -1,0 +1,149 @@
+// Rips of one disc in every layout and container: each must give back the authored tree
+// byte for byte, whichever of its files is named.
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "RawSector.h"
+#include "TestFiles.h"
+#include "game/GameFolderFilter.h"
+
+namespace {
+
+using namespace test;
+
+Bytes ReadImage(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void WriteText(const fs::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+Bytes Concat(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+struct Layout {
+    const char* name;
+    RipLayout layout;
+    const char* cueType;  // nullptr: no cue sheet type stores it
+};
+
+const Layout kLayouts[] = {
+    {"cooked", RipLayout::Cooked, "MODE1/2048"},
+    {"mode1", RipLayout::Mode1, "MODE1/2352"},
+    {"form1", RipLayout::Form1, "MODE2/2352"},
+    {"form1_2336", RipLayout::Form1Headless, "MODE2/2336"},
+    {"mode1_sub", RipLayout::Mode1Sub, nullptr},
+    {"form1_sub", RipLayout::Form1Sub, nullptr},
+};
+
+constexpr uint32_t kAudioSectors = 850;  // then a 150-sector pregap: the data track at 1000
+const Bytes kSilence(size_t{kAudioSectors} * 2352, 0);
+
+// Writes a rip of `layout` in `dir` and returns the file to name.
+using Rip = fs::path (*)(const fs::path& dir, const Layout& layout);
+
+fs::path Bare(const fs::path& dir, const Layout& l) {
+    WriteBytes(dir / "disc.img", WrapSectors(ReadImage(TestData() / "genisoimage.iso"), l.layout));
+    return dir / "disc.img";
+}
+
+fs::path BareWithPregap(const fs::path& dir, const Layout& l) {
+    const Bytes pregap(size_t{150} * RipStride(l.layout), 0);
+    WriteBytes(dir / "disc.img", Concat(pregap, WrapSectors(ReadImage(TestData() / "genisoimage.iso"), l.layout)));
+    return dir / "disc.img";
+}
+
+fs::path CueOneTrack(const fs::path& dir, const Layout& l) {
+    WriteBytes(dir / "game.bin", WrapSectors(ReadImage(TestData() / "genisoimage.iso"), l.layout));
+    WriteText(dir / "game.cue", std::string("FILE \"game.bin\" BINARY\n  TRACK 01 ") + l.cueType + "\n    INDEX 01 00:00:00\n");
+    return dir / "game.cue";
+}
+
+// Any case, CRLF, an unquoted name with a space, and the data file named instead of the sheet.
+fs::path CueNamedByItsBin(const fs::path& dir, const Layout& l) {
+    WriteBytes(dir / "My Game.bin", WrapSectors(ReadImage(TestData() / "genisoimage.iso"), l.layout));
+    WriteText(dir / "My Game.cue", std::string("rem made by hand\r\nfile My Game.bin binary\r\n  track 01 ") + l.cueType +
+                                       "\r\n    Index 01 00:00:00\r\n");
+    return dir / "My Game.bin";
+}
+
+// Audio first, one file: the data track's pregap (INDEX 00) inside the file, sizes differing.
+fs::path CueAudioFirstOneFile(const fs::path& dir, const Layout& l) {
+    const Bytes pregap(size_t{150} * RipStride(l.layout), 0);
+    WriteBytes(dir / "disc.bin", Concat(Concat(kSilence, pregap), WrapSectors(ReadImage(TestData() / "genisoimage-at1000.iso"), l.layout, 1000)));
+    WriteText(dir / "disc.cue", std::string("FILE \"disc.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n  TRACK 02 ") +
+                                    l.cueType + "\n    INDEX 00 00:11:25\n    INDEX 01 00:13:25\n");
+    return dir / "disc.cue";
+}
+
+// Audio first, one file a track as redump names them; the pregap at the start of track 2's file.
+fs::path CueAudioFirstRedump(const fs::path& dir, const Layout& l) {
+    const Bytes pregap(size_t{150} * RipStride(l.layout), 0);
+    WriteBytes(dir / "Disc (Track 1).bin", kSilence);
+    WriteBytes(dir / "Disc (Track 2).bin", Concat(pregap, WrapSectors(ReadImage(TestData() / "genisoimage-at1000.iso"), l.layout, 1000)));
+    WriteText(dir / "Disc.cue", std::string("FILE \"Disc (Track 1).bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+                                            "FILE \"Disc (Track 2).bin\" BINARY\n  TRACK 02 ") +
+                                    l.cueType + "\n    INDEX 00 00:00:00\n    INDEX 01 00:02:00\n");
+    return dir / "Disc (Track 2).bin";
+}
+
+// Audio first; the data track's pregap in no file (PREGAP).
+fs::path CueAudioFirstPregap(const fs::path& dir, const Layout& l) {
+    WriteBytes(dir / "audio.bin", kSilence);
+    WriteBytes(dir / "data.bin", WrapSectors(ReadImage(TestData() / "genisoimage-at1000.iso"), l.layout, 1000));
+    WriteText(dir / "disc.cue", std::string("FILE audio.bin BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\nFILE data.bin BINARY\n  TRACK 02 ") +
+                                    l.cueType + "\n    PREGAP 00:02:00\n    INDEX 01 00:00:00\n");
+    return dir / "disc.cue";
+}
+
+void PrintTo(const Layout& layout, std::ostream* out) { *out << layout.name; }
+
+struct Container {
+    const char* name;
+    Rip make;
+    bool needsCue;
+};
+
+const Container kContainers[] = {
+    {"bare", Bare, false},
+    {"bare_pregap", BareWithPregap, false},
+    {"cue", CueOneTrack, true},
+    {"cue_by_bin", CueNamedByItsBin, true},
+    {"cue_audio_first", CueAudioFirstOneFile, true},
+    {"cue_audio_first_redump", CueAudioFirstRedump, true},
+    {"cue_audio_first_pregap", CueAudioFirstPregap, true},
+};
+
+void PrintTo(const Container& container, std::ostream* out) { *out << container.name; }
+
+// Every container with every layout it can hold.
+std::vector<std::tuple<Container, Layout>> Rips() {
+    std::vector<std::tuple<Container, Layout>> rips;
+    for (const Container& container : kContainers) {
+        for (const Layout& layout : kLayouts) {
+            if (!container.needsCue || layout.cueType) rips.emplace_back(container, layout);
+        }
+    }
+    return rips;
+}
+
+class DiscFormatsTest : public testing::TestWithParam<std::tuple<Container, Layout>> {};
+
+TEST_P(DiscFormatsTest, GivesTheAuthoredTree) {
+    const auto& [container, layout] = GetParam();
+    if (TestData().empty()) GTEST_SKIP() << "no authored images (MG_TESTDATA)";
+    ScratchDir dir;
+    ExpectTheAuthoredTree(container.make(dir.path(), layout), GameFolderFilter);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rips, DiscFormatsTest, testing::ValuesIn(Rips()),
+                         [](const testing::TestParamInfo<std::tuple<Container, Layout>>& info) {
+                             return std::string(std::get<0>(info.param).name) + "_" + std::get<1>(info.param).name;
+                         });
+
+}  // namespace
