@@ -195,7 +195,6 @@ bool ReadCue(const FileHead& head, DiscLayout& layout, DiscProblem& problem) {
 
 // A text whose first command is one a cue sheet starts with.
 bool LooksLikeCue(const FileHead& head) {
-    std::vector<SheetLine> none;
     size_t start = head.first.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
     if (head.first.find('\0') != std::string::npos) return false;
     while (start < head.first.size()) {
@@ -207,6 +206,8 @@ bool LooksLikeCue(const FileHead& head) {
             if (first == "FILE" || first == "CATALOG" || first == "CDTEXTFILE" || first == "TITLE" || first == "PERFORMER" ||
                 first == "SONGWRITER")
                 return true;
+            // A toc file's TRACK names a mode; a cue sheet's, a number.
+            if (first == "TRACK" && words.size() > 1 && words[1].find_first_not_of("0123456789") == std::string::npos) return true;
             if (first != "REM") return false;
         }
         start = end + 1;

@@ -17,6 +17,7 @@ targets=(
     "fuzz_json             16384  json"
     "fuzz_steam_libraries  16384  steam_libraries"
     "fuzz_mount_info       16384  mount_info"
+    "fuzz_sheet            16384  sheet"
 )
 names=()
 for row in "${targets[@]}"; do read -r name _ <<<"$row"; names+=("$name"); done

@@ -1,0 +1,147 @@
+// What a rip that cannot be read as it is says: malformed sheets by line, missing files
+// by name, discs without data, Mode 2 Form 2 sectors where a file's data should be, and
+// damaged Form 1 sectors under the test.
+#include <algorithm>
+#include <chrono>
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "RawSector.h"
+#include "TestFiles.h"
+#include "disc/Edc.h"
+
+namespace {
+
+using namespace test;
+
+void WriteText(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+
+RecordingObserver::Problem Extract(const fs::path& image, ExtractResult expected, ExtractOptions options = {}) {
+    ScratchDir out("out");
+    RecordingObserver observer;
+    if (options.outputRoot == ".") options.outputRoot = out.utf8();
+    options.observer = &observer;
+    EXPECT_EQ(ExtractImageFile(Utf8(image), [](std::string) { return true; }, options), expected);
+    if (observer.problems.empty()) return {};
+    return observer.problems.front();
+}
+
+struct BadSheet {
+    const char* what;
+    const char* sheet;
+    const char* detail;
+};
+
+const BadSheet kBadSheets[] = {
+    {"track before file", "TRACK 01 MODE1/2352\n", "line 1: TRACK before any FILE"},
+    {"track numbers skip", "FILE a.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\nTRACK 03 AUDIO\nINDEX 01 00:01:00\n",
+     "line 4: track 03 where track 2 should follow"},
+    {"track 100", "FILE a.bin BINARY\nTRACK 100 MODE1/2352\n", "line 2: TRACK needs a number from 1 to 99 and a type"},
+    {"no index 01", "FILE a.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 00 00:00:00\n", "line 2: track 1 has no INDEX 01"},
+    {"seconds of 60", "FILE a.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:60:00\n", "line 3: bad time 00:60:00"},
+    {"frames of 75", "FILE a.bin BINARY\r\nTRACK 01 MODE1/2352\r\nINDEX 01 00:00:75\r\n", "line 3: bad time 00:00:75"},
+    {"index going back", "FILE a.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:10\nTRACK 02 AUDIO\nINDEX 01 00:00:05\n",
+     "line 5: INDEX time goes back"},
+    {"unknown type", "FILE a.bin BINARY\nTRACK 01 MODE3/2352\n", "line 2: unknown track type MODE3/2352"},
+    {"data in a wave file", "FILE a.bin WAVE\nTRACK 01 MODE1/2352\n", "line 2: a data track in an audio file"},
+    {"unclosed quote", "FILE \"a.bin BINARY\n", "line 1: a quote is not closed"},
+    {"unknown command", "FILE a.bin BINARY\nTRACK 01 MODE1/2352\nINDEKS 01 00:00:00\n", "line 3: unknown command INDEKS"},
+    {"file shorter than its times", "FILE a.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nINDEX 01 00:10:00\n",
+     "a.bin is shorter than its INDEX times say"},
+};
+
+void PrintTo(const BadSheet& sheet, std::ostream* out) { *out << sheet.what; }
+
+class BadSheetTest : public testing::TestWithParam<BadSheet> {};
+
+TEST_P(BadSheetTest, IsRefusedNamingTheLine) {
+    ScratchDir dir;
+    WriteBytes(dir.path() / "a.bin", Bytes(10 * 2352, 0));
+    WriteText(dir.path() / "disc.cue", GetParam().sheet);
+    const auto problem = Extract(dir.path() / "disc.cue", ExtractBadContainer);
+    EXPECT_EQ(problem.where, Utf8(dir.path() / "disc.cue"));
+    EXPECT_NE(problem.detail.find(GetParam().detail), std::string::npos) << problem.detail;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cue, BadSheetTest, testing::ValuesIn(kBadSheets), [](const testing::TestParamInfo<BadSheet>& info) {
+    std::string name = info.param.what;
+    std::replace(name.begin(), name.end(), ' ', '_');
+    return name;
+});
+
+TEST(DiscProblems, AMissingFileIsNamedAsTheSheetAsksForIt) {
+    ScratchDir dir;
+    WriteText(dir.path() / "disc.cue", "FILE \"Track 01.bin\" BINARY\n  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n");
+    const auto problem = Extract(dir.path() / "disc.cue", ExtractImageNotOpened);
+    EXPECT_EQ(problem.where, Utf8(dir.path() / "Track 01.bin"));
+    EXPECT_EQ(problem.systemError, ENOENT);
+}
+
+TEST(DiscProblems, AnAudioOnlyDiscIsRefusedWithThatReason) {
+    ScratchDir dir;
+    WriteBytes(dir.path() / "cd.bin", Bytes(300 * 2352, 0));
+    WriteText(dir.path() / "cd.cue", "FILE cd.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nINDEX 01 00:02:00\n");
+    const auto problem = Extract(dir.path() / "cd.bin", ExtractNoPrimaryDescriptor);  // named by its data file
+    EXPECT_EQ(problem.detail, "a disc with no data track (2 audio tracks)");
+}
+
+TEST(DiscProblems, HugeSheetsEndAtOnce) {
+    ScratchDir dir;
+    std::string huge(20 << 20, 'x');
+    huge.replace(0, 5, "FILE ");
+    WriteText(dir.path() / "huge.cue", huge);
+    const auto start = std::chrono::steady_clock::now();
+    const auto problem = Extract(dir.path() / "huge.cue", ExtractBadContainer);
+    EXPECT_NE(problem.detail.find("larger than a sheet can be"), std::string::npos) << problem.detail;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
+// A game image in Mode 2 Form 1 whose file DATA/B.BIN has one sector changed by `change`.
+fs::path ImageWithChangedSector(const fs::path& dir, void (*change)(unsigned char* raw, uint32_t lba)) {
+    const std::string b(3 * 2048, 'b');
+    const Bytes cooked = BuildImage({Dir("DATA", {File("A.BIN;1", std::string(3000, 'a')), File("B.BIN;1", b)})});
+    Bytes raw = WrapSectors(cooked, RipLayout::Form1);
+    const auto at = std::search(cooked.begin(), cooked.end(), b.begin(), b.end());
+    const uint32_t sector = static_cast<uint32_t>((at - cooked.begin()) / 2048) + 1;  // B.BIN's second
+    change(raw.data() + size_t{sector} * 2352, sector);
+    WriteBytes(dir / "game.bin", raw);
+    return dir / "game.bin";
+}
+
+TEST(DiscProblems, AForm2SectorInAFileMakesThatFileDamaged) {
+    ScratchDir dir, out("out");
+    const fs::path image = ImageWithChangedSector(dir.path(), [](unsigned char* raw, uint32_t lba) {
+        const Bytes payload(2324, 'x');
+        MakeRawForm2Sector(lba, payload.data(), raw);
+    });
+    ExtractOptions options;
+    options.outputRoot = out.utf8();
+    const auto problem = Extract(image, ExtractDamagedSector, options);
+    EXPECT_EQ(problem.place, ProblemPlace::InsideImage);
+    EXPECT_EQ(problem.where, "DATA/B.BIN;1");
+    EXPECT_NE(problem.detail.find("Mode 2 Form 2"), std::string::npos) << problem.detail;
+    EXPECT_TRUE(fs::exists(out.path() / "DATA" / "A.BIN"));
+    EXPECT_FALSE(fs::exists(out.path() / "DATA" / "B.BIN"));  // never read as 2048 bytes of data
+}
+
+TEST(DiscProblems, TheTestFindsADamagedForm1Sector) {
+    ScratchDir dir;
+    const fs::path image = ImageWithChangedSector(dir.path(), [](unsigned char* raw, uint32_t) { raw[24 + 100] ^= 1; });
+    ExtractOptions options;
+    options.testOnly = true;
+    const auto problem = Extract(image, ExtractDamagedSector, options);
+    EXPECT_EQ(problem.where, "DATA/B.BIN;1");
+}
+
+TEST(DiscProblems, Form1CodesAreSoundDamagedOrAbsent) {
+    std::vector<unsigned char> user(2048, 0x42), raw(kRawSectorSize);
+    MakeRawForm1Sector(16, user.data(), raw.data());
+    EXPECT_EQ(CheckForm1Sector(raw.data() + 16), SectorCodes::Sound);
+    raw[300] ^= 1;
+    EXPECT_EQ(CheckForm1Sector(raw.data() + 16), SectorCodes::Damaged);
+    std::fill(raw.begin() + 2072, raw.end(), 0);
+    EXPECT_EQ(CheckForm1Sector(raw.data() + 16), SectorCodes::Absent);
+}
+
+}  // namespace
