@@ -4,6 +4,7 @@
 namespace {
 
 const ContainerFormat* const kContainers[] = {
+    &kCloneCd,
     &kCueSheet,
     nullptr,
 };

@@ -103,20 +103,57 @@ fs::path CueAudioFirstPregap(const fs::path& dir, const Layout& l) {
 
 void PrintTo(const Layout& layout, std::ostream* out) { *out << layout.name; }
 
+// CloneCD's table of contents: point A2 (the lead-out) and one entry a track.
+std::string CloneCdSheet(const std::vector<std::pair<int, bool>>& tracks, size_t leadOut) {
+    std::string sheet = "[CloneCD]\r\nVersion=3\r\n[Disc]\r\nTocEntries=" + std::to_string(tracks.size() + 1) +
+                        "\r\nSessions=1\r\nDataTracksScrambled=0\r\nCDTextLength=0\r\n[Session 1]\r\nPreGapMode=1\r\nPreGapSubC=0\r\n"
+                        "[Entry 0]\r\nSession=1\r\nPoint=0xa2\r\nADR=0x01\r\nControl=0x04\r\nPLBA=" + std::to_string(leadOut) + "\r\n";
+    for (size_t i = 0; i < tracks.size(); ++i) {
+        sheet += "[Entry " + std::to_string(i + 1) + "]\r\nSession=1\r\nPoint=0x0" + std::to_string(i + 1) +
+                 "\r\nADR=0x01\r\nControl=" + (tracks[i].second ? "0x04" : "0x00") + "\r\nPLBA=" + std::to_string(tracks[i].first) + "\r\n";
+    }
+    for (size_t i = 0; i < tracks.size(); ++i) {
+        sheet += "[TRACK " + std::to_string(i + 1) + "]\r\nMODE=" + (tracks[i].second ? "1" : "0") + "\r\nINDEX 1=" +
+                 std::to_string(tracks[i].first) + "\r\n";
+    }
+    return sheet;
+}
+
+fs::path CloneCd(const fs::path& dir, const Layout& l) {
+    const Bytes image = WrapSectors(ReadImage(TestData() / "genisoimage.iso"), l.layout);
+    WriteBytes(dir / "game.img", image);
+    WriteText(dir / "game.ccd", CloneCdSheet({{0, true}}, image.size() / 2352));
+    return dir / "game.ccd";
+}
+
+// Audio first, named by its .img: the data track at 1000, after its pregap.
+fs::path CloneCdAudioFirst(const fs::path& dir, const Layout& l) {
+    const Bytes data = WrapSectors(ReadImage(TestData() / "genisoimage-at1000.iso"), l.layout, 1000);
+    WriteBytes(dir / "game.img", Concat(Concat(kSilence, Bytes(150 * 2352, 0)), data));
+    WriteText(dir / "GAME.CCD", CloneCdSheet({{0, false}, {1000, true}}, 1000 + data.size() / 2352));
+    return dir / "game.img";
+}
+
+bool AnyLayout(const Layout&) { return true; }
+bool CueLayout(const Layout& l) { return l.cueType != nullptr; }
+bool RawLayout(const Layout& l) { return RipStride(l.layout) == 2352; }
+
 struct Container {
     const char* name;
     Rip make;
-    bool needsCue;
+    bool (*holds)(const Layout&);
 };
 
 const Container kContainers[] = {
-    {"bare", Bare, false},
-    {"bare_pregap", BareWithPregap, false},
-    {"cue", CueOneTrack, true},
-    {"cue_by_bin", CueNamedByItsBin, true},
-    {"cue_audio_first", CueAudioFirstOneFile, true},
-    {"cue_audio_first_redump", CueAudioFirstRedump, true},
-    {"cue_audio_first_pregap", CueAudioFirstPregap, true},
+    {"bare", Bare, AnyLayout},
+    {"bare_pregap", BareWithPregap, AnyLayout},
+    {"cue", CueOneTrack, CueLayout},
+    {"cue_by_bin", CueNamedByItsBin, CueLayout},
+    {"cue_audio_first", CueAudioFirstOneFile, CueLayout},
+    {"cue_audio_first_redump", CueAudioFirstRedump, CueLayout},
+    {"cue_audio_first_pregap", CueAudioFirstPregap, CueLayout},
+    {"ccd", CloneCd, RawLayout},
+    {"ccd_audio_first", CloneCdAudioFirst, RawLayout},
 };
 
 void PrintTo(const Container& container, std::ostream* out) { *out << container.name; }
@@ -126,7 +163,7 @@ std::vector<std::tuple<Container, Layout>> Rips() {
     std::vector<std::tuple<Container, Layout>> rips;
     for (const Container& container : kContainers) {
         for (const Layout& layout : kLayouts) {
-            if (!container.needsCue || layout.cueType) rips.emplace_back(container, layout);
+            if (container.holds(layout)) rips.emplace_back(container, layout);
         }
     }
     return rips;
