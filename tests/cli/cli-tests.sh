@@ -110,6 +110,27 @@ loop_import raw "$work/padded.gog"
 expect 0 "all" -- "$importer" --all -C "$work/all" "$work/GAME.GOG"
 diff -r "$tree" "$work/all" >/dev/null || fail "all: differs from the source tree"
 
+# Disc rips: a cue sheet with its .bin, imported named by either; bchunk reads the same
+# sheet back to the authored ISO, a cross-check of what we wrote.
+mkdir "$work/rip"
+cp "$work/GAME.GOG" "$work/rip/Game.bin"
+printf 'FILE "Game.bin" BINARY\r\n  TRACK 01 MODE1/2352\r\n    INDEX 01 00:00:00\r\n' >"$work/rip/Game.cue"
+(cd "$work/rip" && bchunk Game.bin Game.cue check >/dev/null) || fail "bchunk cannot read the sheet"
+cmp -s "$work/rip/check01.iso" "$testdata/genisoimage.iso" || fail "bchunk: the sheet's track is not the authored image"
+for named in Game.cue Game.bin; do
+    expect 0 "rip named by $named" -- "$importer" -C "$work/rip-$named" "$work/rip/$named"
+    diff -r "$tree/DATA" "$work/rip-$named/DATA" >/dev/null || fail "rip named by $named: DATA differs"
+done
+printf 'FILE "Game.bin" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n' >"$work/rip/audio.cue"
+expect 4 "audio-only disc" -- "$importer" -C "$work/c" "$work/rip/audio.cue"
+contains "$work/err" "audio.cue: not a CD image with an ISO 9660 file system: a disc with no data track (1 audio tracks)" "audio-only disc"
+printf 'FILE "Game.bin" BINARY\n  TRACK 01 MODE1/2352\n    INDEX 01 00:00:99\n' >"$work/rip/bad.cue"
+expect 19 "malformed sheet" -- "$importer" -C "$work/c" "$work/rip/bad.cue"
+contains "$work/err" "bad.cue: cannot read the disc's sheet or container: line 3: bad time 00:00:99" "malformed sheet"
+printf 'FILE "Track 01.bin" BINARY\n  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n' >"$work/rip/lost.cue"
+expect 3 "a sheet's missing file" -- "$importer" -C "$work/c" "$work/rip/lost.cue"
+contains "$work/err" "rip/Track 01.bin: cannot open the image: No such file or directory" "a sheet's missing file"
+
 # Failures: one line naming the image or path and the cause, and the status of the cause
 expect 3 "missing image" -- "$importer" -C "$work/c" "$work/NOPE.GOG"
 contains "$work/err" "$work/NOPE.GOG: cannot open the image: No such file or directory" "missing image"
