@@ -68,7 +68,9 @@ bool ReadCcd(const FileHead& head, DiscLayout& layout, DiscProblem& problem) {
 
     std::vector<Point> tracks;
     int64_t leadOut = -1;
-    for (const auto& [name, keys] : sections) {
+    for (const auto& section : sections) {
+        const std::string& name = section.first;
+        const Section& keys = section.second;
         if (name.compare(0, 6, "ENTRY ") != 0) continue;
         Point point;
         const auto number = [&](const char* key, int64_t& value) {

@@ -32,7 +32,8 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
     CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DMG_FUZZ=ON -DBUILD_TESTING=OFF \
         -DMG_WERROR=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null || exit 1
 fi
-cmake --build "$build" --target "${names[@]}" fuzz_seeds -j"$(nproc)" >/dev/null || exit 1
+cmake --build "$build" --target "${names[@]}" fuzz_seeds -j"$(nproc)" >"$build/build.log" 2>&1 ||
+    { tail -n 40 "$build/build.log"; echo "fuzz.sh: the fuzz targets do not build"; exit 1; }
 
 # The tree walk's scratch folders go under here, and go when the run ends, however it ends.
 scratch="$root/build/fuzz-scratch/$$"
