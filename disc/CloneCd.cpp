@@ -118,4 +118,4 @@ const char* const kCcdCompanions[] = {".img", ".sub", nullptr};
 
 }  // namespace
 
-const ContainerFormat kCloneCd = {"CloneCD image", LooksLikeCcd, kCcdCompanions, ".ccd", ReadCcd};
+const ContainerFormat kCloneCd = {LooksLikeCcd, kCcdCompanions, ".ccd", ReadCcd};

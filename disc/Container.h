@@ -17,7 +17,6 @@ struct FileHead {
 constexpr size_t kHeadBytes = 4096;
 
 struct ContainerFormat {
-    const char* name;                                // "CUE sheet"
     bool (*recognizes)(const FileHead& head);        // from the bytes alone
     const char* const* companionOf;                  // data files it describes, by extension: {".bin", nullptr}
     const char* extension;                           // its own extension, for a named companion: ".cue"

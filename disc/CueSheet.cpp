@@ -219,4 +219,4 @@ const char* const kCueCompanions[] = {".bin", ".img", ".raw", nullptr};
 
 }  // namespace
 
-const ContainerFormat kCueSheet = {"CUE sheet", LooksLikeCue, kCueCompanions, ".cue", ReadCue};
+const ContainerFormat kCueSheet = {LooksLikeCue, kCueCompanions, ".cue", ReadCue};

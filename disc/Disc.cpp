@@ -1,9 +1,7 @@
 // Opening a disc: which container a file is, its first data track, and that track's reader.
 #include "Disc.h"
 
-#include <cctype>
 #include <cerrno>
-#include <cstring>
 
 #include "Container.h"
 #include "ImageFile.h"
@@ -26,19 +24,9 @@ FileHead ReadHead(const std::string& path, FILE* file) {
     return head;
 }
 
-bool HasExtension(const std::string& path, const char* extension) {
-    const size_t length = std::strlen(extension);
-    if (path.size() <= length) return false;
-    for (size_t i = 0; i < length; ++i) {
-        if (std::tolower(static_cast<unsigned char>(path[path.size() - length + i])) != extension[i]) return false;
-    }
-    return true;
-}
-
 // The first data track of `layout`, opened.
-OpenedDisc OpenDataTrack(const DiscLayout& layout, const std::string& container) {
+OpenedDisc OpenDataTrack(const DiscLayout& layout) {
     OpenedDisc opened;
-    opened.container = container;
     for (const DiscTrack& track : layout.tracks) {
         if (!track.data) continue;
         std::string refusal;
@@ -61,10 +49,9 @@ OpenedDisc ReadContainer(const ContainerFormat& format, const FileHead& head) {
     if (!format.read(head, layout, problem)) {
         OpenedDisc failed;
         failed.problem = problem;
-        failed.container = format.name;
         return failed;
     }
-    OpenedDisc opened = OpenDataTrack(layout, format.name);
+    OpenedDisc opened = OpenDataTrack(layout);
     if (opened.problem.fault == DiscFault::NoDataTrack) opened.problem.path = head.path;
     return opened;
 }
@@ -104,7 +91,8 @@ FileHead FindSheetOf(const std::string& path) {
         for (const char* const* data = (*format)->companionOf; data && *data; ++data) {
             if (!HasExtension(path, *data)) continue;
             const std::string sameName = CompanionPath(path, (*format)->extension);
-            if (!sameName.empty() && (*format)->recognizes(HeadOf(sameName))) return HeadOf(sameName);
+            const FileHead sameNameHead = sameName.empty() ? FileHead{} : HeadOf(sameName);
+            if (!sameName.empty() && (*format)->recognizes(sameNameHead)) return sameNameHead;
             for (const std::string& sheet : FilesBeside(path, (*format)->extension, kSheetsLookedAt)) {
                 const FileHead head = HeadOf(sheet);
                 if (Names(**format, head, path)) return head;
@@ -118,7 +106,6 @@ FileHead FindSheetOf(const std::string& path) {
 OpenedDisc OpenBare(FILE* file) {
     OpenedDisc opened;
     const BareLayout layout = DetectBareLayout(file);
-    opened.container = layout.name;
     if (!layout.found) opened.notAnImage = DescribeNonImage(file, FileSize64(file));
     opened.reader = std::make_unique<TrackReader>(std::make_unique<FileSource>(file), layout.place);
     return opened;

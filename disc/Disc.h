@@ -42,7 +42,6 @@ struct OpenedDisc {
     std::unique_ptr<FileReader> reader;  // the first data track's user data; null on failure
     DiscProblem problem;
     std::string notAnImage;  // for a bare file: what it is when it holds no volume ("an empty file")
-    std::string container;   // what was read: "raw image", "CUE sheet", ...
 };
 
 // Opens the disc that `path` (UTF-8) names: any file of its container, or a device.

@@ -40,7 +40,6 @@ uint32_t RecordedAddress(FILE* file, uint64_t sector, SectorFormat format) {
 }
 
 struct Candidate {
-    const char* name;
     SectorFormat format;
     uint32_t stride;
     uint32_t dataOffset;  // of the descriptor's user data inside its sector
@@ -48,12 +47,12 @@ struct Candidate {
 
 // Raw Mode 1 comes first: a raw image never passes for a cooked one by chance.
 const Candidate kCandidates[] = {
-    {"raw image (2352-byte Mode 1 sectors)", SectorFormat::Raw, 2352, 16},
-    {"cooked image (2048-byte sectors)", SectorFormat::Cooked, 2048, 0},
-    {"raw image (2352-byte Mode 2 Form 1 sectors)", SectorFormat::Raw, 2352, 24},
-    {"Mode 2 image (2336-byte sectors)", SectorFormat::Mode2, 2336, 8},
-    {"raw image with subchannel (2448-byte Mode 1 sectors)", SectorFormat::Raw, 2448, 16},
-    {"raw image with subchannel (2448-byte Mode 2 Form 1 sectors)", SectorFormat::Raw, 2448, 24},
+    {SectorFormat::Raw, 2352, 16},    // raw Mode 1
+    {SectorFormat::Cooked, 2048, 0},  // cooked: an .iso, a device
+    {SectorFormat::Raw, 2352, 24},    // raw Mode 2 Form 1
+    {SectorFormat::Mode2, 2336, 8},   // Mode 2 without sync and header
+    {SectorFormat::Raw, 2448, 16},    // raw Mode 1 with subchannel
+    {SectorFormat::Raw, 2448, 24},    // raw Mode 2 Form 1 with subchannel
 };
 
 }  // namespace
@@ -65,11 +64,11 @@ BareLayout DetectBareLayout(FILE* file) {
             if (BytesAt(file, sector + candidate.dataOffset + 1, "CD001", 5)) {
                 const uint32_t lba = RecordedAddress(file, sector, candidate.format);
                 const uint32_t first = lba >= kDescriptorSector ? lba - static_cast<uint32_t>(kDescriptorSector) : 0;
-                return {true, candidate.name, {candidate.format, candidate.stride, pregap * candidate.stride, first, TrackPlace::kToTheEnd}};
+                return {true, {candidate.format, candidate.stride, pregap * candidate.stride, first, TrackPlace::kToTheEnd}};
             }
         }
     }
-    return {false, kCandidates[0].name, {SectorFormat::Raw, 2352, 0, 0, TrackPlace::kToTheEnd}};
+    return {false, {SectorFormat::Raw, 2352, 0, 0, TrackPlace::kToTheEnd}};
 }
 
 std::string DescribeNonImage(FILE* file, uint64_t size) {

@@ -9,8 +9,7 @@
 #include "Track.h"
 
 struct BareLayout {
-    bool found = false;          // a volume descriptor was found where the layout puts it
-    const char* name = "";       // "raw image (2352-byte sectors)", ...
+    bool found = false;  // a volume descriptor was found where the layout puts it
     TrackPlace place;
 };
 

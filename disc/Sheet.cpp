@@ -31,6 +31,34 @@ bool Exists(const std::string& path) {
     return file != nullptr;
 }
 
+// Hands `visit` the names in `folder` ("" for the current one) until it returns true, and
+// says whether it did. A folder of more entries than any rip's is not read to its end.
+template <typename Visit>
+bool VisitFolder(const std::string& folder, Visit visit) {
+    constexpr int kMostEntries = 100000;
+    bool stopped = false;
+#ifdef _WIN32
+    _wfinddata64_t found;
+    const intptr_t search = _wfindfirst64(WidenUtf8((folder.empty() ? "." : folder) + "\\*").c_str(), &found);
+    if (search == -1) return false;
+    for (int seen = 0; !stopped && seen < kMostEntries; ++seen) {
+        stopped = visit(NarrowToUtf8(found.name));
+        if (_wfindnext64(search, &found) != 0) break;
+    }
+    _findclose(search);
+#else
+    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+    if (!dir) return false;
+    for (int seen = 0; !stopped && seen < kMostEntries; ++seen) {
+        const dirent* entry = readdir(dir);
+        if (!entry) break;
+        stopped = visit(std::string(entry->d_name));
+    }
+    closedir(dir);
+#endif
+    return stopped;
+}
+
 // The entry of `folder` named `name` without regard to ASCII case; "" when there is none.
 // Windows' names ignore case already.
 std::string FindIgnoringCase(const std::string& folder, const std::string& name) {
@@ -38,17 +66,12 @@ std::string FindIgnoringCase(const std::string& folder, const std::string& name)
     (void)folder, (void)name;
     return {};
 #else
-    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
-    if (!dir) return {};
     std::string found;
-    for (int seen = 0; const dirent* entry = readdir(dir);) {
-        if (SameIgnoringAsciiCase(entry->d_name, name)) {
-            found = folder + entry->d_name;
-            break;
-        }
-        if (++seen > 100000) break;  // a folder that size holds no rip we look for
-    }
-    closedir(dir);
+    VisitFolder(folder, [&](const std::string& entry) {
+        if (!SameIgnoringAsciiCase(entry, name)) return false;
+        found = folder + entry;
+        return true;
+    });
     return found;
 #endif
 }
@@ -78,13 +101,16 @@ bool FileSizeOf(const std::string& path, uint64_t& size, DiscProblem& problem) {
 }
 
 bool ReadSheetLines(const std::string& path, std::vector<SheetLine>& lines, DiscProblem& problem) {
-    uint64_t size = 0;
-    if (!FileSizeOf(path, size, problem)) return false;
-    if (size > kSheetLimit) return SheetError(problem, path, 0, "larger than a sheet can be (" + std::to_string(size) + " bytes)");
-    FILE* file = OpenFileUtf8(path, "rb");
+    std::string refusal;
+    FILE* file = OpenImageFileUtf8(path, refusal);
     if (!file) {
-        problem = {DiscFault::NotOpened, path, errno, ""};
+        problem = {DiscFault::NotOpened, path, refusal.empty() ? errno : 0, refusal};
         return false;
+    }
+    const uint64_t size = FileSize64(file);
+    if (size > kSheetLimit) {
+        std::fclose(file);
+        return SheetError(problem, path, 0, "larger than a sheet can be (" + std::to_string(size) + " bytes)");
     }
     std::string text(static_cast<size_t>(size), '\0');
     text.resize(std::fread(&text[0], 1, text.size(), file));
@@ -167,34 +193,19 @@ std::string SheetFilePath(const std::string& sheetPath, const std::string& name)
     return found.empty() ? path : found;
 }
 
+bool HasExtension(const std::string& path, const std::string& extension) {
+    return path.size() > extension.size() && SameIgnoringAsciiCase(path.substr(path.size() - extension.size()), extension);
+}
+
 std::vector<std::string> FilesBeside(const std::string& path, const std::string& extension, size_t limit) {
     const std::string folder = FolderOf(path);
-    std::vector<std::string> names;
-    const auto take = [&](const std::string& name) {
-        if (name.size() > extension.size() && UpperAscii(name.substr(name.size() - extension.size())) == UpperAscii(extension))
-            names.push_back(folder + name);
-    };
-#ifdef _WIN32
-    _wfinddata64_t found;
-    const intptr_t search = _wfindfirst64(WidenUtf8((folder.empty() ? "." : folder) + "\\*").c_str(), &found);
-    if (search == -1) return names;
-    for (int seen = 0; names.size() < limit && seen < 100000; ++seen) {
-        take(NarrowToUtf8(found.name));
-        if (_wfindnext64(search, &found) != 0) break;
-    }
-    _findclose(search);
-#else
-    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
-    if (!dir) return names;
-    for (int seen = 0; names.size() < limit && seen < 100000; ++seen) {
-        const dirent* entry = readdir(dir);
-        if (!entry) break;
-        take(entry->d_name);
-    }
-    closedir(dir);
-#endif
-    std::sort(names.begin(), names.end());
-    return names;
+    std::vector<std::string> paths;
+    VisitFolder(folder, [&](const std::string& name) {
+        if (HasExtension(name, extension)) paths.push_back(folder + name);
+        return paths.size() >= limit;
+    });
+    std::sort(paths.begin(), paths.end());
+    return paths;
 }
 
 bool SameFileName(const std::string& a, const std::string& b) {

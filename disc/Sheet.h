@@ -44,6 +44,9 @@ std::string SheetFilePath(const std::string& sheetPath, const std::string& name)
 // name differs from that only in case; "" when there is none.
 std::string CompanionPath(const std::string& path, const std::string& extension);
 
+// True when `path` ends in `extension` (".bin"), in any case.
+bool HasExtension(const std::string& path, const std::string& extension);
+
 // The paths of the files in the folder of `path` whose names end in `extension`, in any
 // case (at most `limit` of them, sorted).
 std::vector<std::string> FilesBeside(const std::string& path, const std::string& extension, size_t limit);

@@ -181,6 +181,8 @@ private:
     bool ClaimBlocks(uint32_t extent, uint32_t length);
     bool FitsBudget(uint64_t size, const std::string& imagePath);
     void TestFile(const Record& record);
+    // Names a file whose data lies in damaged sectors; `detail` says which and how.
+    void ReportDamaged(const Record& record, const std::string& detail);
     std::string ImagePath(const std::string& identifier) const;
     void PushDirectory(uint32_t extent, uint32_t length, size_t parentFilterPathLength, size_t parentOutputPathLength);
     void PopDirectory();
@@ -476,9 +478,7 @@ void TreeWalk::ExtractFile(const Record& record, const std::string& name) {
     switch (outcome.cause) {
     case ExtractOk: break;
     case ExtractImageTruncated: NoteTruncation(true); break;
-    case ExtractDamagedSector:
-        Report(ExtractDamagedSector, ProblemPlace::InsideImage, ImagePath(record.identifier), 0, Form2Detail(outcome.form2Sector));
-        break;
+    case ExtractDamagedSector: ReportDamaged(record, Form2Detail(outcome.form2Sector)); break;
     case ExtractStopped:
         m_ended = true;
         Report(ExtractStopped, ProblemPlace::Image, "");
@@ -498,14 +498,16 @@ void TreeWalk::TestFile(const Record& record) {
         return;
     }
     if (outcome.cause == ExtractImageTruncated) NoteTruncation(true);
-    if (outcome.cause == ExtractDamagedSector) {
-        Report(ExtractDamagedSector, ProblemPlace::InsideImage, ImagePath(record.identifier), 0, Form2Detail(outcome.form2Sector));
-    }
+    if (outcome.cause == ExtractDamagedSector) ReportDamaged(record, Form2Detail(outcome.form2Sector));
     if (m_sectors.damaged.empty()) return;
     std::string sectors;
-    for (uint32_t sector : m_sectors.damaged) sectors += (sectors.empty() ? "sector " : ", ") + std::to_string(sector);
-    Report(ExtractDamagedSector, ProblemPlace::InsideImage, ImagePath(record.identifier), 0, sectors);
+    for (uint32_t sector : m_sectors.damaged) sectors += (sectors.empty() ? "its EDC does not match: sector " : ", ") + std::to_string(sector);
+    ReportDamaged(record, sectors);
     m_sectors.damaged.clear();
+}
+
+void TreeWalk::ReportDamaged(const Record& record, const std::string& detail) {
+    Report(ExtractDamagedSector, ProblemPlace::InsideImage, ImagePath(record.identifier), 0, detail);
 }
 
 // A file's record starts a chain when it is flagged multi-extent: the next records of the
@@ -553,7 +555,7 @@ const char* ExtractResultMessage(ExtractResult result) {
     case ExtractOutputFailed: return "cannot write";
     case ExtractStopped: return "interrupted";
     case ExtractOverBudget: return "more to write than the image can hold (records sharing data)";
-    case ExtractDamagedSector: return "damaged sector (its EDC does not match)";
+    case ExtractDamagedSector: return "damaged sector";
     case ExtractNameCollision: return "name already taken in its folder (names differing only in case or version)";
     case ExtractBadContainer: return "cannot read the disc's sheet or container";
     }

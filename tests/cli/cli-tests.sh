@@ -65,7 +65,7 @@ if [ "$offset" -ge 0 ]; then
     cp "$work/GAME.GOG" "$work/damaged.gog"
     printf 'X' | dd of="$work/damaged.gog" bs=1 seek="$offset" conv=notrunc status=none
     expect 17 "test: a damaged sector" -- "$importer" --test "$work/damaged.gog"
-    contains "$work/err" "damaged.gog: DATA/CRED1.PCX;1: damaged sector (its EDC does not match): sector " "test: a damaged sector"
+    contains "$work/err" "damaged.gog: DATA/CRED1.PCX;1: damaged sector: its EDC does not match: sector " "test: a damaged sector"
     expect 0 "an import does not check codes" -- "$importer" -C "$work/from-damaged" "$work/damaged.gog"
 else
     fail "test: CRED1.PCX's content not found in the fixture"
