@@ -5,6 +5,7 @@ namespace {
 
 const ContainerFormat* const kContainers[] = {
     &kCloneCd,
+    &kTocFile,  // before the cue sheet: both may start with CATALOG
     &kCueSheet,
     nullptr,
 };

@@ -121,6 +121,14 @@ for named in Game.cue Game.bin; do
     expect 0 "rip named by $named" -- "$importer" -C "$work/rip-$named" "$work/rip/$named"
     diff -r "$tree/DATA" "$work/rip-$named/DATA" >/dev/null || fail "rip named by $named: DATA differs"
 done
+# A cdrdao TOC of the same file, which cdrdao itself reads as one track of the disc's length
+# (cdrdao finds data files from the current folder).
+printf 'CD_ROM\n// by hand\nTRACK MODE1_RAW\nDATAFILE "Game.bin"\n' >"$work/rip/Game.toc"
+sectors=$(( $(stat -c %s "$work/rip/Game.bin") / 2352 ))
+(cd "$work/rip" && cdrdao show-toc Game.toc 2>&1) | grep -qE "END .*\( *$sectors\)" ||
+    fail "cdrdao does not read the toc as one track of $sectors sectors"
+expect 0 "rip named by its toc" -- "$importer" -C "$work/rip-toc" "$work/rip/Game.toc"
+diff -r "$tree/FMV" "$work/rip-toc/FMV" >/dev/null || fail "rip named by its toc: FMV differs"
 printf 'FILE "Game.bin" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n' >"$work/rip/audio.cue"
 expect 4 "audio-only disc" -- "$importer" -C "$work/c" "$work/rip/audio.cue"
 contains "$work/err" "audio.cue: not a CD image with an ISO 9660 file system: a disc with no data track (1 audio tracks)" "audio-only disc"

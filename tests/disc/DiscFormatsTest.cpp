@@ -30,15 +30,16 @@ struct Layout {
     const char* name;
     RipLayout layout;
     const char* cueType;  // nullptr: no cue sheet type stores it
+    const char* tocType;  // cdrdao's track mode
 };
 
 const Layout kLayouts[] = {
-    {"cooked", RipLayout::Cooked, "MODE1/2048"},
-    {"mode1", RipLayout::Mode1, "MODE1/2352"},
-    {"form1", RipLayout::Form1, "MODE2/2352"},
-    {"form1_2336", RipLayout::Form1Headless, "MODE2/2336"},
-    {"mode1_sub", RipLayout::Mode1Sub, nullptr},
-    {"form1_sub", RipLayout::Form1Sub, nullptr},
+    {"cooked", RipLayout::Cooked, "MODE1/2048", "MODE1"},
+    {"mode1", RipLayout::Mode1, "MODE1/2352", "MODE1_RAW"},
+    {"form1", RipLayout::Form1, "MODE2/2352", "MODE2_RAW"},
+    {"form1_2336", RipLayout::Form1Headless, "MODE2/2336", "MODE2_FORM_MIX"},
+    {"mode1_sub", RipLayout::Mode1Sub, nullptr, "MODE1_RAW RW_RAW"},
+    {"form1_sub", RipLayout::Form1Sub, nullptr, "MODE2_RAW RW_RAW"},
 };
 
 constexpr uint32_t kAudioSectors = 850;  // then a 150-sector pregap: the data track at 1000
@@ -134,6 +135,24 @@ fs::path CloneCdAudioFirst(const fs::path& dir, const Layout& l) {
     return dir / "game.img";
 }
 
+fs::path Toc(const fs::path& dir, const Layout& l) {
+    WriteBytes(dir / "game.bin", WrapSectors(ReadImage(TestData() / "genisoimage.iso"), l.layout));
+    WriteText(dir / "game.toc", std::string("// written by hand\nCD_ROM\n\nTRACK ") + l.tocType + "\nNO COPY\nDATAFILE \"game.bin\"\n");
+    return dir / "game.toc";
+}
+
+// Audio first, one file as cdrdao read-cd writes it: ranges by #offset, the data track's
+// pregap in the file up to START; named by its data file.
+fs::path TocAudioFirst(const fs::path& dir, const Layout& l) {
+    const Bytes pregap(size_t{150} * RipStride(l.layout), 0);
+    WriteBytes(dir / "disc.bin", Concat(Concat(kSilence, pregap), WrapSectors(ReadImage(TestData() / "genisoimage-at1000.iso"), l.layout, 1000)));
+    WriteText(dir / "disc.toc", std::string("CATALOG \"0000000000000\"\nCD_ROM\nCD_TEXT { LANGUAGE_MAP { 0 : EN } LANGUAGE 0 { TITLE \"x\" } }\n"
+                                            "TRACK AUDIO\nCOPY\nFILE \"disc.bin\" 0 00:11:25\n"
+                                            "TRACK ") + l.tocType + "\nDATAFILE \"disc.bin\" #" + std::to_string(kSilence.size()) +
+                                    "\nSTART 00:02:00\n");
+    return dir / "disc.bin";
+}
+
 bool AnyLayout(const Layout&) { return true; }
 bool CueLayout(const Layout& l) { return l.cueType != nullptr; }
 bool RawLayout(const Layout& l) { return RipStride(l.layout) == 2352; }
@@ -152,6 +171,8 @@ const Container kContainers[] = {
     {"cue_audio_first", CueAudioFirstOneFile, CueLayout},
     {"cue_audio_first_redump", CueAudioFirstRedump, CueLayout},
     {"cue_audio_first_pregap", CueAudioFirstPregap, CueLayout},
+    {"toc", Toc, AnyLayout},
+    {"toc_audio_first", TocAudioFirst, AnyLayout},
     {"ccd", CloneCd, RawLayout},
     {"ccd_audio_first", CloneCdAudioFirst, RawLayout},
 };

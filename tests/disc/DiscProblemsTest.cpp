@@ -29,26 +29,35 @@ RecordingObserver::Problem Extract(const fs::path& image, ExtractResult expected
 
 struct BadSheet {
     const char* what;
+    const char* file;  // the sheet's name: its extension tells nothing, its text does
     const char* sheet;
     const char* detail;
 };
 
 const BadSheet kBadSheets[] = {
-    {"track before file", "TRACK 01 MODE1/2352\n", "line 1: TRACK before any FILE"},
-    {"track numbers skip", "FILE a.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\nTRACK 03 AUDIO\nINDEX 01 00:01:00\n",
+    {"track before file", "disc.cue", "TRACK 01 MODE1/2352\n", "line 1: TRACK before any FILE"},
+    {"track numbers skip", "disc.cue", "FILE a.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\nTRACK 03 AUDIO\nINDEX 01 00:01:00\n",
      "line 4: track 03 where track 2 should follow"},
-    {"track 100", "FILE a.bin BINARY\nTRACK 100 MODE1/2352\n", "line 2: TRACK needs a number from 1 to 99 and a type"},
-    {"no index 01", "FILE a.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 00 00:00:00\n", "line 2: track 1 has no INDEX 01"},
-    {"seconds of 60", "FILE a.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:60:00\n", "line 3: bad time 00:60:00"},
-    {"frames of 75", "FILE a.bin BINARY\r\nTRACK 01 MODE1/2352\r\nINDEX 01 00:00:75\r\n", "line 3: bad time 00:00:75"},
-    {"index going back", "FILE a.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:10\nTRACK 02 AUDIO\nINDEX 01 00:00:05\n",
+    {"track 100", "disc.cue", "FILE a.bin BINARY\nTRACK 100 MODE1/2352\n", "line 2: TRACK needs a number from 1 to 99 and a type"},
+    {"no index 01", "disc.cue", "FILE a.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 00 00:00:00\n", "line 2: track 1 has no INDEX 01"},
+    {"seconds of 60", "disc.cue", "FILE a.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:60:00\n", "line 3: bad time 00:60:00"},
+    {"frames of 75", "disc.cue", "FILE a.bin BINARY\r\nTRACK 01 MODE1/2352\r\nINDEX 01 00:00:75\r\n", "line 3: bad time 00:00:75"},
+    {"index going back", "disc.cue", "FILE a.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:10\nTRACK 02 AUDIO\nINDEX 01 00:00:05\n",
      "line 5: INDEX time goes back"},
-    {"unknown type", "FILE a.bin BINARY\nTRACK 01 MODE3/2352\n", "line 2: unknown track type MODE3/2352"},
-    {"data in a wave file", "FILE a.bin WAVE\nTRACK 01 MODE1/2352\n", "line 2: a data track in an audio file"},
-    {"unclosed quote", "FILE \"a.bin BINARY\n", "line 1: a quote is not closed"},
-    {"unknown command", "FILE a.bin BINARY\nTRACK 01 MODE1/2352\nINDEKS 01 00:00:00\n", "line 3: unknown command INDEKS"},
-    {"file shorter than its times", "FILE a.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nINDEX 01 00:10:00\n",
+    {"unknown type", "disc.cue", "FILE a.bin BINARY\nTRACK 01 MODE3/2352\n", "line 2: unknown track type MODE3/2352"},
+    {"data in a wave file", "disc.cue", "FILE a.bin WAVE\nTRACK 01 MODE1/2352\n", "line 2: a data track in an audio file"},
+    {"unclosed quote", "disc.cue", "FILE \"a.bin BINARY\n", "line 1: a quote is not closed"},
+    {"unknown command", "disc.cue", "FILE a.bin BINARY\nTRACK 01 MODE1/2352\nINDEKS 01 00:00:00\n", "line 3: unknown command INDEKS"},
+    {"file shorter than its times", "disc.cue", "FILE a.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nINDEX 01 00:10:00\n",
      "a.bin is shorter than its INDEX times say"},
+    {"toc unknown mode", "disc.toc", "CD_ROM\nTRACK MODE9\n", "line 2: unknown track mode MODE9"},
+    {"toc file too short", "disc.toc", "CD_ROM\n// a comment\nTRACK MODE1_RAW\nDATAFILE \"a.bin\" 00:00:30\n",
+     "a.bin is shorter than the range it is asked for"},
+    {"toc fifo", "disc.toc", "CD_ROM\nTRACK MODE1_RAW\nFIFO \"/tmp/f\" 100\n", "line 3: FIFO data cannot be read from a file"},
+    {"toc open block", "disc.toc", "CD_ROM\nCD_TEXT {\n LANGUAGE 0 {\nTRACK MODE1\n", "line 2: a { block } is not closed"},
+    {"ccd without toc entries", "disc.ccd", "[CloneCD]\nVersion=3\n[Disc]\nTocEntries=0\n", "no track in its table of contents"},
+    {"ccd scrambled", "disc.ccd", "[CloneCD]\nVersion=3\n[Disc]\nDataTracksScrambled=1\n", "line 3: its data tracks are stored scrambled"},
+    {"ccd not key and value", "disc.ccd", "[CloneCD]\nVersion 3\n", "line 2: not KEY=VALUE in a section"},
 };
 
 void PrintTo(const BadSheet& sheet, std::ostream* out) { *out << sheet.what; }
@@ -58,13 +67,13 @@ class BadSheetTest : public testing::TestWithParam<BadSheet> {};
 TEST_P(BadSheetTest, IsRefusedNamingTheLine) {
     ScratchDir dir;
     WriteBytes(dir.path() / "a.bin", Bytes(10 * 2352, 0));
-    WriteText(dir.path() / "disc.cue", GetParam().sheet);
-    const auto problem = Extract(dir.path() / "disc.cue", ExtractBadContainer);
-    EXPECT_EQ(problem.where, Utf8(dir.path() / "disc.cue"));
+    WriteText(dir.path() / GetParam().file, GetParam().sheet);
+    const auto problem = Extract(dir.path() / GetParam().file, ExtractBadContainer);
+    EXPECT_EQ(problem.where, Utf8(dir.path() / GetParam().file));
     EXPECT_NE(problem.detail.find(GetParam().detail), std::string::npos) << problem.detail;
 }
 
-INSTANTIATE_TEST_SUITE_P(Cue, BadSheetTest, testing::ValuesIn(kBadSheets), [](const testing::TestParamInfo<BadSheet>& info) {
+INSTANTIATE_TEST_SUITE_P(Sheets, BadSheetTest, testing::ValuesIn(kBadSheets), [](const testing::TestParamInfo<BadSheet>& info) {
     std::string name = info.param.what;
     std::replace(name.begin(), name.end(), ' ', '_');
     return name;
