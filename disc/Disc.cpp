@@ -24,6 +24,13 @@ FileHead ReadHead(const std::string& path, FILE* file) {
     return head;
 }
 
+// The reader of the track at `place` in `file`, at the address its sectors record.
+std::unique_ptr<FileReader> ReadTrack(FILE* file, TrackPlace place) {
+    auto source = std::make_unique<FileSource>(file);
+    place.firstLba = RecordedTrackStart(*source, place);
+    return std::make_unique<TrackReader>(std::move(source), place);
+}
+
 // The first data track of `layout`, opened.
 OpenedDisc OpenDataTrack(const DiscLayout& layout) {
     OpenedDisc opened;
@@ -35,7 +42,7 @@ OpenedDisc OpenDataTrack(const DiscLayout& layout) {
             opened.problem = {DiscFault::NotOpened, track.file, refusal.empty() ? errno : 0, refusal};
             return opened;
         }
-        opened.reader = std::make_unique<TrackReader>(std::make_unique<FileSource>(file), track.place);
+        opened.reader = ReadTrack(file, track.place);
         return opened;
     }
     opened.problem = {DiscFault::NoDataTrack, "", 0,
@@ -107,7 +114,7 @@ OpenedDisc OpenBare(FILE* file) {
     OpenedDisc opened;
     const BareLayout layout = DetectBareLayout(file);
     if (!layout.found) opened.notAnImage = DescribeNonImage(file, FileSize64(file));
-    opened.reader = std::make_unique<TrackReader>(std::make_unique<FileSource>(file), layout.place);
+    opened.reader = ReadTrack(file, layout.place);
     return opened;
 }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "ImageFile.h"
+#include "TrackReader.h"
 
 namespace {
 
@@ -18,25 +19,6 @@ bool BytesAt(FILE* file, uint64_t position, const void* expected, size_t size) {
                       std::memcmp(found, expected, size) == 0;
     SeekFile64(file, 0);
     return same;
-}
-
-uint32_t FromBcd(unsigned char value) { return (value >> 4) * 10 + (value & 0x0F); }
-
-// The disc address a raw sector's header records (its MSF less the 2-second lead-in); 16,
-// where the descriptor of a track at address 0 lies, when the sector has no header or an
-// unreadable one. A data track that follows audio records where it lies on the disc.
-uint32_t RecordedAddress(FILE* file, uint64_t sector, SectorFormat format) {
-    unsigned char header[16] = {};
-    if (format != SectorFormat::Raw || !SeekFile64(file, sector) || std::fread(header, 1, sizeof header, file) != sizeof header ||
-        std::memcmp(header, kSync, sizeof kSync) != 0) {
-        SeekFile64(file, 0);
-        return kDescriptorSector;
-    }
-    SeekFile64(file, 0);
-    const uint32_t m = FromBcd(header[12]), s = FromBcd(header[13]), f = FromBcd(header[14]);
-    const uint32_t frames = (m * 60 + s) * 75 + f;
-    // Far addresses are taken for a damaged header: no disc is longer than 100 minutes.
-    return frames >= 150 + kDescriptorSector && frames < 100 * 60 * 75 ? frames - 150 : kDescriptorSector;
 }
 
 struct Candidate {
@@ -62,9 +44,7 @@ BareLayout DetectBareLayout(FILE* file) {
         for (const Candidate& candidate : kCandidates) {
             const uint64_t sector = (pregap + kDescriptorSector) * candidate.stride;
             if (BytesAt(file, sector + candidate.dataOffset + 1, "CD001", 5)) {
-                const uint32_t lba = RecordedAddress(file, sector, candidate.format);
-                const uint32_t first = lba >= kDescriptorSector ? lba - static_cast<uint32_t>(kDescriptorSector) : 0;
-                return {true, {candidate.format, candidate.stride, pregap * candidate.stride, first, TrackPlace::kToTheEnd}};
+                return {true, {candidate.format, candidate.stride, pregap * candidate.stride, 0, TrackPlace::kToTheEnd}};
             }
         }
     }
@@ -77,4 +57,18 @@ std::string DescribeNonImage(FILE* file, uint64_t size) {
     if (size % 2352 == 0 && !BytesAt(file, kDescriptorSector * 2352, kSync, sizeof kSync))
         return "an audio track (raw sectors without sync)";
     return "";
+}
+
+namespace {
+uint32_t FromBcd(unsigned char value) { return (value >> 4) * 10 + (value & 0x0F); }
+}  // namespace
+
+uint32_t RecordedTrackStart(ByteSource& source, const TrackPlace& place) {
+    unsigned char header[16] = {};
+    if (place.format != SectorFormat::Raw || source.ReadAt(place.offset, header, sizeof header) != sizeof header ||
+        std::memcmp(header, kSync, sizeof kSync) != 0)
+        return place.firstLba;
+    const uint32_t frames = (FromBcd(header[12]) * 60 + FromBcd(header[13])) * 75 + FromBcd(header[14]);
+    // No disc is longer than 100 minutes: an address past that is a damaged header.
+    return frames >= 150 && frames < 100 * 60 * 75 ? frames - 150 : place.firstLba;
 }

@@ -100,7 +100,7 @@ bool FileSizeOf(const std::string& path, uint64_t& size, DiscProblem& problem) {
     return true;
 }
 
-bool ReadSheetLines(const std::string& path, std::vector<SheetLine>& lines, DiscProblem& problem) {
+bool ReadWholeFile(const std::string& path, uint64_t limit, std::string& bytes, DiscProblem& problem) {
     std::string refusal;
     FILE* file = OpenImageFileUtf8(path, refusal);
     if (!file) {
@@ -108,13 +108,19 @@ bool ReadSheetLines(const std::string& path, std::vector<SheetLine>& lines, Disc
         return false;
     }
     const uint64_t size = FileSize64(file);
-    if (size > kSheetLimit) {
+    if (size > limit) {
         std::fclose(file);
-        return SheetError(problem, path, 0, "larger than a sheet can be (" + std::to_string(size) + " bytes)");
+        return SheetError(problem, path, 0, "larger than its kind can be (" + std::to_string(size) + " bytes)");
     }
-    std::string text(static_cast<size_t>(size), '\0');
-    text.resize(std::fread(&text[0], 1, text.size(), file));
+    bytes.assign(static_cast<size_t>(size), '\0');
+    bytes.resize(std::fread(&bytes[0], 1, bytes.size(), file));
     std::fclose(file);
+    return true;
+}
+
+bool ReadSheetLines(const std::string& path, std::vector<SheetLine>& lines, DiscProblem& problem) {
+    std::string text;
+    if (!ReadWholeFile(path, kSheetLimit, text, problem)) return false;
     if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
     lines.clear();
     int number = 0;

@@ -17,6 +17,9 @@ struct SheetLine {
     std::string text;
 };
 
+// The whole file at `path`, or false with the problem: unreadable, larger than `limit`.
+bool ReadWholeFile(const std::string& path, uint64_t limit, std::string& bytes, DiscProblem& problem);
+
 // The lines of the sheet at `path` (CR LF or LF; a UTF-8 byte order mark dropped), or
 // false with the problem: unreadable, larger than kSheetLimit, a line over kLineLimit.
 bool ReadSheetLines(const std::string& path, std::vector<SheetLine>& lines, DiscProblem& problem);
