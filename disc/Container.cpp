@@ -4,6 +4,7 @@
 namespace {
 
 const ContainerFormat* const kContainers[] = {
+    &kAlcohol,
     &kCloneCd,
     &kTocFile,  // before the cue sheet: both may start with CATALOG
     &kCueSheet,

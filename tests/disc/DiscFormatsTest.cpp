@@ -1,5 +1,6 @@
 // Rips of one disc in every layout and container: each must give back the authored tree
 // byte for byte, whichever of its files is named.
+#include <cstring>
 #include <fstream>
 
 #include <gtest/gtest.h>
@@ -31,15 +32,16 @@ struct Layout {
     RipLayout layout;
     const char* cueType;  // nullptr: no cue sheet type stores it
     const char* tocType;  // cdrdao's track mode
+    unsigned char mdsMode;  // Alcohol's mode byte
 };
 
 const Layout kLayouts[] = {
-    {"cooked", RipLayout::Cooked, "MODE1/2048", "MODE1"},
-    {"mode1", RipLayout::Mode1, "MODE1/2352", "MODE1_RAW"},
-    {"form1", RipLayout::Form1, "MODE2/2352", "MODE2_RAW"},
-    {"form1_2336", RipLayout::Form1Headless, "MODE2/2336", "MODE2_FORM_MIX"},
-    {"mode1_sub", RipLayout::Mode1Sub, nullptr, "MODE1_RAW RW_RAW"},
-    {"form1_sub", RipLayout::Form1Sub, nullptr, "MODE2_RAW RW_RAW"},
+    {"cooked", RipLayout::Cooked, "MODE1/2048", "MODE1", 0xAA},
+    {"mode1", RipLayout::Mode1, "MODE1/2352", "MODE1_RAW", 0xAA},
+    {"form1", RipLayout::Form1, "MODE2/2352", "MODE2_RAW", 0xEC},
+    {"form1_2336", RipLayout::Form1Headless, "MODE2/2336", "MODE2_FORM_MIX", 0xAB},
+    {"mode1_sub", RipLayout::Mode1Sub, nullptr, "MODE1_RAW RW_RAW", 0xAA},
+    {"form1_sub", RipLayout::Form1Sub, nullptr, "MODE2_RAW RW_RAW", 0xEC},
 };
 
 constexpr uint32_t kAudioSectors = 850;  // then a 150-sector pregap: the data track at 1000
@@ -153,6 +155,69 @@ fs::path TocAudioFirst(const fs::path& dir, const Layout& l) {
     return dir / "disc.bin";
 }
 
+// Alcohol's descriptor, version 1: header, one area, the A0 to A2 blocks and one block a
+// track, an extra block a track (pregap, length), a footer naming "*.mdf".
+struct MdsTrack {
+    unsigned char mode;
+    uint32_t sectorSize, lba;
+    uint64_t offset;
+    uint32_t length;
+};
+
+void PutLe(Bytes& bytes, size_t at, uint64_t value, int size) {
+    for (int i = 0; i < size; ++i) bytes[at + i] = static_cast<unsigned char>(value >> (8 * i));
+}
+
+Bytes MdsDescriptor(const std::vector<MdsTrack>& tracks) {
+    const size_t area = 88, blocks = area + 24, count = tracks.size() + 3, extras = blocks + count * 80;
+    const size_t footer = extras + tracks.size() * 8, name = footer + 16;
+    Bytes mds(name + 6, 0);
+    std::memcpy(mds.data(), "MEDIA DESCRIPTOR", 16);
+    mds[16] = 1, mds[17] = 5;
+    PutLe(mds, 0x14, 1, 2);
+    PutLe(mds, 0x50, area, 4);
+    PutLe(mds, area, static_cast<uint32_t>(-150), 4);
+    mds[area + 10] = static_cast<unsigned char>(count);
+    PutLe(mds, area + 12, 1, 2);
+    PutLe(mds, area + 14, tracks.size(), 2);
+    PutLe(mds, area + 20, blocks, 4);
+    for (size_t i = 0; i < 3; ++i) mds[blocks + i * 80 + 4] = static_cast<unsigned char>(0xA0 + i);
+    for (size_t t = 0; t < tracks.size(); ++t) {
+        const size_t at = blocks + (t + 3) * 80;
+        mds[at] = tracks[t].mode;
+        mds[at + 1] = tracks[t].sectorSize == 2448 ? 0x08 : 0x00;
+        mds[at + 2] = tracks[t].mode == 0xA9 ? 0x10 : 0x14;
+        mds[at + 4] = static_cast<unsigned char>(t + 1);
+        PutLe(mds, at + 12, extras + t * 8, 4);
+        PutLe(mds, at + 16, tracks[t].sectorSize, 2);
+        PutLe(mds, at + 36, tracks[t].lba, 4);
+        PutLe(mds, at + 40, tracks[t].offset, 8);
+        PutLe(mds, at + 48, 1, 4);
+        PutLe(mds, at + 52, footer, 4);
+        PutLe(mds, extras + t * 8, t == 0 ? 150 : 0, 4);
+        PutLe(mds, extras + t * 8 + 4, tracks[t].length, 4);
+    }
+    PutLe(mds, footer, name, 4);
+    std::memcpy(mds.data() + name, "*.mdf", 5);
+    return mds;
+}
+
+fs::path Alcohol(const fs::path& dir, const Layout& l) {
+    const Bytes data = WrapSectors(ReadImage(TestData() / "genisoimage.iso"), l.layout);
+    WriteBytes(dir / "game.mdf", data);
+    WriteBytes(dir / "game.mds", MdsDescriptor({{l.mdsMode, RipStride(l.layout), 0, 0, static_cast<uint32_t>(data.size() / RipStride(l.layout))}}));
+    return dir / "game.mds";
+}
+
+// Audio first, named by its .mdf; Alcohol stores no pregap.
+fs::path AlcoholAudioFirst(const fs::path& dir, const Layout& l) {
+    const Bytes data = WrapSectors(ReadImage(TestData() / "genisoimage-at1000.iso"), l.layout, 1000);
+    WriteBytes(dir / "game.mdf", Concat(kSilence, data));
+    WriteBytes(dir / "game.mds", MdsDescriptor({{0xA9, 2352, 0, 0, kAudioSectors},
+                                                {l.mdsMode, RipStride(l.layout), 1000, kSilence.size(), static_cast<uint32_t>(data.size() / RipStride(l.layout))}}));
+    return dir / "game.mdf";
+}
+
 bool AnyLayout(const Layout&) { return true; }
 bool CueLayout(const Layout& l) { return l.cueType != nullptr; }
 bool RawLayout(const Layout& l) { return RipStride(l.layout) == 2352; }
@@ -173,6 +238,8 @@ const Container kContainers[] = {
     {"cue_audio_first_pregap", CueAudioFirstPregap, CueLayout},
     {"toc", Toc, AnyLayout},
     {"toc_audio_first", TocAudioFirst, AnyLayout},
+    {"mds", Alcohol, AnyLayout},
+    {"mds_audio_first", AlcoholAudioFirst, AnyLayout},
     {"ccd", CloneCd, RawLayout},
     {"ccd_audio_first", CloneCdAudioFirst, RawLayout},
 };

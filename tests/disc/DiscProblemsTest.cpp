@@ -79,6 +79,34 @@ INSTANTIATE_TEST_SUITE_P(Sheets, BadSheetTest, testing::ValuesIn(kBadSheets), []
     return name;
 });
 
+// Alcohol descriptors that cannot be read, each refused with its reason.
+TEST(DiscProblems, BadAlcoholDescriptorsAreRefused) {
+    const auto descriptor = [](unsigned char version, uint32_t areaBlock, size_t size) {
+        std::string mds = "MEDIA DESCRIPTOR";
+        mds.resize(size, '\0');
+        mds[16] = static_cast<char>(version);
+        mds[0x14] = 1;
+        for (int i = 0; i < 4; ++i) mds[0x50 + i] = static_cast<char>(areaBlock >> (8 * i));
+        return mds;
+    };
+    const struct {
+        std::string mds;
+        const char* detail;
+    } cases[] = {
+        {descriptor(2, 88, 200), "This is a version 2 MDS/MDX image (Alcohol 2.0 or DAEMON Tools); its descriptor is encrypted."},
+        {descriptor(3, 88, 200), "a descriptor of version 3"},
+        {descriptor(1, 0xFFFFFFF0u, 200), "its first area block lies past its end"},
+        {descriptor(1, 88, 100), "its first area block lies past its end"},
+        {descriptor(1, 88, 20 << 20), "larger than its kind can be"},
+    };
+    for (const auto& c : cases) {
+        ScratchDir dir;
+        WriteText(dir.path() / "disc.mds", c.mds);
+        const auto problem = Extract(dir.path() / "disc.mds", ExtractBadContainer);
+        EXPECT_NE(problem.detail.find(c.detail), std::string::npos) << problem.detail;
+    }
+}
+
 TEST(DiscProblems, AMissingFileIsNamedAsTheSheetAsksForIt) {
     ScratchDir dir;
     WriteText(dir.path() / "disc.cue", "FILE \"Track 01.bin\" BINARY\n  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n");
