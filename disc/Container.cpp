@@ -6,6 +6,7 @@ namespace {
 const ContainerFormat* const kContainers[] = {
     &kAlcohol,
     &kCloneCd,
+    &kNero,
     &kTocFile,  // before the cue sheet: both may start with CATALOG
     &kCueSheet,
     nullptr,

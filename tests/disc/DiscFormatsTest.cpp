@@ -33,15 +33,16 @@ struct Layout {
     const char* cueType;  // nullptr: no cue sheet type stores it
     const char* tocType;  // cdrdao's track mode
     unsigned char mdsMode;  // Alcohol's mode byte
+    unsigned char nrgMode;  // Nero's mode code
 };
 
 const Layout kLayouts[] = {
-    {"cooked", RipLayout::Cooked, "MODE1/2048", "MODE1", 0xAA},
-    {"mode1", RipLayout::Mode1, "MODE1/2352", "MODE1_RAW", 0xAA},
-    {"form1", RipLayout::Form1, "MODE2/2352", "MODE2_RAW", 0xEC},
-    {"form1_2336", RipLayout::Form1Headless, "MODE2/2336", "MODE2_FORM_MIX", 0xAB},
-    {"mode1_sub", RipLayout::Mode1Sub, nullptr, "MODE1_RAW RW_RAW", 0xAA},
-    {"form1_sub", RipLayout::Form1Sub, nullptr, "MODE2_RAW RW_RAW", 0xEC},
+    {"cooked", RipLayout::Cooked, "MODE1/2048", "MODE1", 0xAA, 0x00},
+    {"mode1", RipLayout::Mode1, "MODE1/2352", "MODE1_RAW", 0xAA, 0x05},
+    {"form1", RipLayout::Form1, "MODE2/2352", "MODE2_RAW", 0xEC, 0x06},
+    {"form1_2336", RipLayout::Form1Headless, "MODE2/2336", "MODE2_FORM_MIX", 0xAB, 0x03},
+    {"mode1_sub", RipLayout::Mode1Sub, nullptr, "MODE1_RAW RW_RAW", 0xAA, 0x0F},
+    {"form1_sub", RipLayout::Form1Sub, nullptr, "MODE2_RAW RW_RAW", 0xEC, 0x11},
 };
 
 constexpr uint32_t kAudioSectors = 850;  // then a 150-sector pregap: the data track at 1000
@@ -218,6 +219,101 @@ fs::path AlcoholAudioFirst(const fs::path& dir, const Layout& l) {
     return dir / "game.mdf";
 }
 
+// Nero: the sectors, then the chunks (big-endian), then the footer pointing at them.
+struct NrgTrack {
+    unsigned char mode;
+    uint32_t size;
+    uint64_t index0, index1, end;  // file offsets
+    uint32_t lba;
+    bool data;
+};
+
+void PutBe(Bytes& bytes, uint64_t value, int size) {
+    for (int i = size - 1; i >= 0; --i) bytes.push_back(static_cast<unsigned char>(value >> (8 * i)));
+}
+
+void PutChunk(Bytes& image, const char* id, const Bytes& body) {
+    image.insert(image.end(), id, id + 4);
+    PutBe(image, body.size(), 4);
+    image.insert(image.end(), body.begin(), body.end());
+}
+
+Bytes NrgImage(Bytes image, const std::vector<NrgTrack>& tracks, bool version2, bool tao) {
+    const int width = version2 ? 8 : 4;
+    const uint64_t chunks = image.size();
+    Bytes cue, table;
+    for (size_t t = 0; t < tracks.size(); ++t) {
+        const unsigned char control = tracks[t].data ? 0x41 : 0x01, number = static_cast<unsigned char>(t + 1);
+        for (unsigned char index : {0, 1}) {
+            cue.insert(cue.end(), {control, number, index, 0});
+            PutBe(cue, static_cast<uint32_t>(tracks[t].lba - (index == 0 ? 150 : 0)), 4);
+        }
+    }
+    if (tao) {
+        for (const NrgTrack& track : tracks) {
+            PutBe(table, track.index1, width);
+            PutBe(table, track.end - track.index1, width);
+            PutBe(table, track.mode, 4);
+            PutBe(table, track.lba, 4);
+            PutBe(table, 0, 4);
+            if (version2) PutBe(table, (track.end - track.index1) / track.size, 4);
+        }
+    } else {
+        PutBe(table, 0, 4);
+        table.resize(table.size() + 14 + 2, 0);  // catalog number, table type
+        table.push_back(1);
+        table.push_back(static_cast<unsigned char>(tracks.size()));
+        for (const NrgTrack& track : tracks) {
+            table.resize(table.size() + 12, 0);  // ISRC
+            PutBe(table, track.size, 2);
+            table.insert(table.end(), {track.mode, 0, 0, 0});
+            for (uint64_t offset : {track.index0, track.index1, track.end}) PutBe(table, offset, width);
+        }
+    }
+    PutChunk(image, version2 ? "CUEX" : "CUES", cue);
+    PutChunk(image, tao ? (version2 ? "ETN2" : "ETNF") : (version2 ? "DAOX" : "DAOI"), table);
+    Bytes count;
+    PutBe(count, tracks.size(), 4);
+    PutChunk(image, "SINF", count);
+    PutChunk(image, "END!", {});
+    image.insert(image.end(), version2 ? "NER5" : "NERO", (version2 ? "NER5" : "NERO") + 4);
+    PutBe(image, chunks, width);
+    return image;
+}
+
+// Disc at once: the data track's 150-sector pregap stored before it.
+fs::path NeroDao(const fs::path& dir, const Layout& l, bool version2) {
+    const uint32_t size = RipStride(l.layout);
+    const Bytes data = Concat(Bytes(size_t{150} * size, 0), WrapSectors(ReadImage(TestData() / "genisoimage.iso"), l.layout));
+    WriteBytes(dir / "game.nrg", NrgImage(data, {{l.nrgMode, size, 0, 150 * size, data.size(), 0, true}}, version2, false));
+    return dir / "game.nrg";
+}
+fs::path NeroDaoV2(const fs::path& dir, const Layout& l) { return NeroDao(dir, l, true); }
+fs::path NeroDaoV1(const fs::path& dir, const Layout& l) { return NeroDao(dir, l, false); }
+
+// Track at once: no pregap stored.
+fs::path NeroTao(const fs::path& dir, const Layout& l) {
+    const uint32_t size = RipStride(l.layout);
+    const Bytes data = WrapSectors(ReadImage(TestData() / "genisoimage.iso"), l.layout);
+    WriteBytes(dir / "game.nrg", NrgImage(data, {{l.nrgMode, size, 0, 0, data.size(), 0, true}}, false, true));
+    return dir / "game.nrg";
+}
+
+// Audio first, disc at once: each track's pregap stored before it.
+fs::path NeroAudioFirst(const fs::path& dir, const Layout& l, bool version2) {
+    const uint32_t size = RipStride(l.layout);
+    const Bytes audio = Concat(Bytes(150 * 2352, 0), kSilence);
+    const Bytes data = Concat(Bytes(size_t{150} * size, 0), WrapSectors(ReadImage(TestData() / "genisoimage-at1000.iso"), l.layout, 1000));
+    const uint64_t dataStart = audio.size();
+    WriteBytes(dir / "disc.nrg", NrgImage(Concat(audio, data),
+                                          {{0x07, 2352, 0, 150 * 2352, audio.size(), 0, false},
+                                           {l.nrgMode, size, dataStart, dataStart + 150 * size, dataStart + data.size(), 1000, true}},
+                                          version2, false));
+    return dir / "disc.nrg";
+}
+fs::path NeroAudioFirstV2(const fs::path& dir, const Layout& l) { return NeroAudioFirst(dir, l, true); }
+fs::path NeroAudioFirstV1(const fs::path& dir, const Layout& l) { return NeroAudioFirst(dir, l, false); }
+
 bool AnyLayout(const Layout&) { return true; }
 bool CueLayout(const Layout& l) { return l.cueType != nullptr; }
 bool RawLayout(const Layout& l) { return RipStride(l.layout) == 2352; }
@@ -240,6 +336,11 @@ const Container kContainers[] = {
     {"toc_audio_first", TocAudioFirst, AnyLayout},
     {"mds", Alcohol, AnyLayout},
     {"mds_audio_first", AlcoholAudioFirst, AnyLayout},
+    {"nrg_dao", NeroDaoV2, AnyLayout},
+    {"nrg_dao_v1", NeroDaoV1, AnyLayout},
+    {"nrg_tao_v1", NeroTao, AnyLayout},
+    {"nrg_audio_first", NeroAudioFirstV2, AnyLayout},
+    {"nrg_audio_first_v1", NeroAudioFirstV1, AnyLayout},
     {"ccd", CloneCd, RawLayout},
     {"ccd_audio_first", CloneCdAudioFirst, RawLayout},
 };

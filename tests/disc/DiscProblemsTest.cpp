@@ -107,6 +107,35 @@ TEST(DiscProblems, BadAlcoholDescriptorsAreRefused) {
     }
 }
 
+// Nero images whose chunks cannot be read: each refused at once, with its reason.
+TEST(DiscProblems, BadNeroChunksAreRefused) {
+    const auto be = [](uint64_t value, int size) {
+        std::string out;
+        for (int i = size - 1; i >= 0; --i) out += static_cast<char>(value >> (8 * i));
+        return out;
+    };
+    const auto image = [&](const std::string& chunks, uint64_t offset) { return std::string(4096, '\0') + chunks + "NER5" + be(offset, 8); };
+    std::string many;
+    for (int i = 0; i < 3000; ++i) many += "CDTX" + be(2000, 4) + std::string(2000, 'x');
+    const struct {
+        std::string nrg;
+        const char* detail;
+    } cases[] = {
+        {image("END!" + be(0, 4), 1 << 30), "breaks off before END!"},
+        {image("DAOX" + be(1 << 30, 4), 4096), "breaks off before END!"},
+        {image("MTYP" + be(4, 4) + be(1, 4), 4096), "breaks off before END!"},
+        {image("MTYP" + be(4, 4) + be(1, 4) + "END!" + be(0, 4), 4096), "no track table"},
+        {image("DAOX" + be(22, 4) + std::string(22, '\0') + "END!" + be(0, 4), 4096), "its track table lists no tracks"},
+        {image(many + "END!" + be(0, 4), 4096), "its chunks claim more than any disc's table"},
+    };
+    for (const auto& c : cases) {
+        ScratchDir dir;
+        WriteText(dir.path() / "disc.nrg", c.nrg);
+        const auto problem = Extract(dir.path() / "disc.nrg", ExtractBadContainer);
+        EXPECT_NE(problem.detail.find(c.detail), std::string::npos) << problem.detail;
+    }
+}
+
 TEST(DiscProblems, AMissingFileIsNamedAsTheSheetAsksForIt) {
     ScratchDir dir;
     WriteText(dir.path() / "disc.cue", "FILE \"Track 01.bin\" BINARY\n  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n");
