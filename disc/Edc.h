@@ -9,6 +9,11 @@
 
 uint32_t ComputeEdc(const unsigned char* data, size_t size);
 
+// Fills the ECC of a raw Mode 1 or Mode 2 Form 1 sector (2352 bytes; its mode byte says
+// which): ECMA-130's P and Q Reed-Solomon parity over the header (zero for Mode 2), data,
+// EDC and what follows up to the parity.
+void ComputeEcc(unsigned char* raw);
+
 // What a raw sector's codes say.
 enum class SectorCodes {
     Sound,    // its EDC matches
