@@ -79,7 +79,7 @@ bool ReadMds(const FileHead& head, DiscLayout& layout, DiscProblem& problem) {
         place.firstLba = static_cast<uint32_t>(lba);
         place.sectors = length != 0 ? length : TrackPlace::kToTheEnd;
         if (mdf.empty()) mdf = DataFileName(view, head, footer);
-        layout.tracks.push_back({static_cast<int>(point), !audio, mdf, place});
+        layout.tracks.push_back({static_cast<int>(point), !audio, mdf, place, nullptr});
     }
     if (layout.tracks.empty()) return Refuse(problem, head, "no track in its first area");
     return true;

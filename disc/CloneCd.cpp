@@ -104,7 +104,7 @@ bool ReadCcd(const FileHead& head, DiscLayout& layout, DiscProblem& problem) {
                          end > track.lba ? static_cast<uint64_t>(end - track.lba) : TrackPlace::kToTheEnd};
         const bool data = (track.control & 0x04) != 0;
         if (data && track.session != 1) return SheetError(problem, head.path, 0, "its first data track is in a later session");
-        layout.tracks.push_back({static_cast<int>(track.number), data, image, place});
+        layout.tracks.push_back({static_cast<int>(track.number), data, image, place, nullptr});
     }
     return true;
 }

@@ -174,7 +174,7 @@ bool PlaceTracks(const FileHead& head, const CueParse& cue, DiscLayout& layout, 
     for (size_t t = 0; t < cue.tracks.size(); ++t) {
         places[t].firstLba -= base;  // later tracks lie later, so none goes below 0
         const CueTrack& track = cue.tracks[t];
-        layout.tracks.push_back({track.number, track.type.data, cue.files[track.index1File].path, places[t]});
+        layout.tracks.push_back({track.number, track.type.data, cue.files[track.index1File].path, places[t], nullptr});
     }
     return true;
 }

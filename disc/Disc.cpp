@@ -24,9 +24,8 @@ FileHead ReadHead(const std::string& path, FILE* file) {
     return head;
 }
 
-// The reader of the track at `place` in `file`, at the address its sectors record.
-std::unique_ptr<FileReader> ReadTrack(FILE* file, TrackPlace place) {
-    auto source = std::make_unique<FileSource>(file);
+// The reader of the track at `place` in `source`, at the address its sectors record.
+std::unique_ptr<FileReader> ReadTrack(std::shared_ptr<ByteSource> source, TrackPlace place) {
     place.firstLba = RecordedTrackStart(*source, place);
     return std::make_unique<TrackReader>(std::move(source), place);
 }
@@ -36,13 +35,17 @@ OpenedDisc OpenDataTrack(const DiscLayout& layout) {
     OpenedDisc opened;
     for (const DiscTrack& track : layout.tracks) {
         if (!track.data) continue;
+        if (track.source) {
+            opened.reader = ReadTrack(track.source, track.place);
+            return opened;
+        }
         std::string refusal;
         FILE* file = OpenImageFileUtf8(track.file, refusal);
         if (!file) {
             opened.problem = {DiscFault::NotOpened, track.file, refusal.empty() ? errno : 0, refusal};
             return opened;
         }
-        opened.reader = ReadTrack(file, track.place);
+        opened.reader = ReadTrack(std::make_shared<FileSource>(file), track.place);
         return opened;
     }
     opened.problem = {DiscFault::NoDataTrack, "", 0,
@@ -114,7 +117,7 @@ OpenedDisc OpenBare(FILE* file) {
     OpenedDisc opened;
     const BareLayout layout = DetectBareLayout(file);
     if (!layout.found) opened.notAnImage = DescribeNonImage(file, FileSize64(file));
-    opened.reader = ReadTrack(file, layout.place);
+    opened.reader = ReadTrack(std::make_shared<FileSource>(file), layout.place);
     return opened;
 }
 

@@ -26,12 +26,15 @@ struct DiscProblem {
     std::string detail;   // "line 4: INDEX 01 missing for track 2", "a FIFO", ...
 };
 
+class ByteSource;
+
 // One track of a disc, as its container lists it.
 struct DiscTrack {
     int number = 0;
     bool data = false;
     std::string file;  // the file that holds its sectors, as a path
     TrackPlace place;
+    std::shared_ptr<ByteSource> source;  // where its bytes come from when not straight from `file` (CHD)
 };
 
 struct DiscLayout {

@@ -118,7 +118,7 @@ bool ReadDao(const FileHead& head, const Chunks& chunks, DiscLayout& layout, Dis
         if (lba > 2000000) return Refuse(problem, head, "track " + std::to_string(number) + " lies off the disc");
         const bool data = IsData(chunks.cue, number, mode);
         layout.tracks.push_back({static_cast<int>(number), data, head.path,
-                                 {FormatOf(size, data), static_cast<uint32_t>(size), index1, static_cast<uint32_t>(lba), (end - index1) / size}});
+                                 {FormatOf(size, data), static_cast<uint32_t>(size), index1, static_cast<uint32_t>(lba), (end - index1) / size}, nullptr});
         address += (end - index1) / size;
     }
     return true;
@@ -148,7 +148,7 @@ bool ReadTao(const FileHead& head, const Chunks& chunks, DiscLayout& layout, Dis
         if (lba > 2000000) return Refuse(problem, head, "track " + std::to_string(number) + " lies off the disc");
         const bool data = IsData(chunks.cue, number, mode);
         layout.tracks.push_back({static_cast<int>(number), data, head.path,
-                                 {FormatOf(size, data), size, offset, static_cast<uint32_t>(lba), length / size}});
+                                 {FormatOf(size, data), size, offset, static_cast<uint32_t>(lba), length / size}, nullptr});
     }
     if (layout.tracks.empty()) return Refuse(problem, head, "its track table lists no tracks");
     return true;

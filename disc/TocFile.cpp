@@ -253,7 +253,7 @@ bool PlaceTocTracks(const FileHead& head, const std::vector<TocTrack>& tracks, D
         const TocTrack& track = tracks[t];
         const uint64_t length = Sectors(track);
         if (track.start > length) return SheetError(problem, head.path, track.line, "its START lies past its end");
-        DiscTrack disc{static_cast<int>(t + 1), track.mode.data, "", {}};
+        DiscTrack disc{static_cast<int>(t + 1), track.mode.data, "", {}, nullptr};
         // The piece that holds INDEX 01, where reading starts.
         uint64_t into = track.start;
         for (const Piece& piece : track.pieces) {

@@ -52,7 +52,7 @@ size_t FileSource::ReadAt(uint64_t position, void* buffer, size_t size) {
 
 uint64_t FileSource::Size() { return FileSize64(m_file); }
 
-TrackReader::TrackReader(std::unique_ptr<ByteSource> source, const TrackPlace& place)
+TrackReader::TrackReader(std::shared_ptr<ByteSource> source, const TrackPlace& place)
     : m_source(std::move(source)), m_place(place) {
     // The stream ends with the track, or with the file, whose last sector may be cut short.
     const uint64_t bytes = m_source->Size();

@@ -40,7 +40,7 @@ private:
 // sector holds no 2048 bytes of data, and a read stops short before it (Form2Sector).
 class TrackReader : public FileReader {
 public:
-    TrackReader(std::unique_ptr<ByteSource> source, const TrackPlace& place);
+    TrackReader(std::shared_ptr<ByteSource> source, const TrackPlace& place);
 
     uint32_t Read(uint32_t offset, uint32_t length, void* buffer) override;
     uint32_t Lend(uint32_t offset, uint32_t length, std::vector<unsigned char>& scratch,
@@ -59,7 +59,7 @@ private:
     int UserDataOffset(const unsigned char* raw) const;
     void Check(const unsigned char* raw, uint32_t lba);
 
-    std::unique_ptr<ByteSource> m_source;
+    std::shared_ptr<ByteSource> m_source;
     TrackPlace m_place;
     uint64_t m_end;  // one past the stream's last byte
     std::vector<unsigned char> m_raw;  // the sectors of one large read
