@@ -4,6 +4,9 @@
 namespace {
 
 const ContainerFormat* const kContainers[] = {
+#ifdef MG_CHD
+    &kChd,
+#endif
     &kAlcohol,
     &kCloneCd,
     &kNero,

@@ -33,3 +33,4 @@ extern const ContainerFormat kTocFile;
 extern const ContainerFormat kCloneCd;
 extern const ContainerFormat kAlcohol;
 extern const ContainerFormat kNero;
+extern const ContainerFormat kChd;  // where built with its libraries (not the Windows program)
