@@ -252,10 +252,12 @@ public:
     ChdSource& operator=(const ChdSource&) = delete;
 
     uint64_t Size() override { return m_header.logicalBytes; }
+    std::string Fault() override { return m_fault; }
 
     size_t ReadAt(uint64_t position, void* buffer, size_t size) override {
         auto* out = static_cast<unsigned char*>(buffer);
         size_t done = 0;
+        m_fault.clear();
         while (done < size && position < m_header.logicalBytes) {
             const uint64_t hunk = position / m_header.hunkBytes;
             if (!Load(hunk)) break;
@@ -296,7 +298,11 @@ private:
             ok = ReadFile(entry->offset, entry->length, bytes) &&
                  DecodeCdHunk(m_header.codecs[entry->type], reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
         }
-        if (ok && m_checked && entry->type <= kStored && entry->offset != 0) ok = Crc16(m_hunk.data(), m_hunk.size()) == entry->crc;
+        if (!ok) m_fault = "hunk " + std::to_string(index) + " of the CHD cannot be decoded";
+        if (ok && m_checked && entry->type <= kStored && entry->offset != 0 && Crc16(m_hunk.data(), m_hunk.size()) != entry->crc) {
+            m_fault = "hunk " + std::to_string(index) + " of the CHD does not match its CRC";
+            ok = false;
+        }
         if (ok) m_loaded = index;
         return ok;
     }
@@ -356,6 +362,7 @@ private:
     std::vector<MapEntry> m_map;
     std::vector<unsigned char> m_hunk, m_sectors, m_subcode;
     bool m_checked;
+    std::string m_fault;
     uint64_t m_loaded = UINT64_MAX;
     FlacHunk m_flac;
 };

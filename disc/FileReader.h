@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "DataPiece.h"
@@ -47,10 +48,15 @@ public:
     // data track starts. The file system's addresses are the disc's, not the track's.
     virtual uint32_t VolumeStart() { return 0; }
 
-    // When the last Read or Lend stopped short at a sector that holds no 2048 bytes of
-    // user data (Mode 2 Form 2), that sector's address; else kNoForm2Sector.
-    static constexpr uint32_t kNoForm2Sector = UINT32_MAX;
-    virtual uint32_t Form2Sector() { return kNoForm2Sector; }
+    // When the last Read or Lend stopped short at a sector whose data cannot be had (Mode 2
+    // Form 2, which holds no 2048 bytes of it; a container's block that fails its check),
+    // that sector; its address is kNoSector when the stream simply ended.
+    static constexpr uint32_t kNoSector = UINT32_MAX;
+    struct Unreadable {
+        uint32_t sector = kNoSector;
+        std::string why;  // "Mode 2 Form 2 (not 2048 bytes of data)"
+    };
+    virtual Unreadable LastUnreadable() { return {}; }
 };
 
 

@@ -109,14 +109,18 @@ uint32_t TrackReader::LendSpan(uint64_t position, uint64_t end, std::vector<Data
     const uint32_t stride = m_place.stride, sectorBytes = SectorBytes(m_place.format);
     m_raw.resize(size_t{kSectorsPerRead} * stride);
     const size_t got = m_source->ReadAt(m_place.offset + (lba - m_place.firstLba) * stride, m_raw.data(), size_t{count} * stride);
+    const std::string fault = got < size_t{count} * stride ? m_source->Fault() : std::string();
     uint32_t total = 0;
     for (uint32_t i = 0; i < count; ++i) {
         const unsigned char* sector = m_raw.data() + size_t{i} * stride;
         const size_t available = got > size_t{i} * stride ? got - size_t{i} * stride : 0;
-        if (available < BytesToTellMode(m_place.format)) break;  // the file ends here
+        if (available < std::max<size_t>(BytesToTellMode(m_place.format), 1)) {
+            if (!fault.empty()) m_unreadable = {static_cast<uint32_t>(lba + i), fault};
+            break;  // the file ends here, or its source cannot go on
+        }
         const int data = UserDataOffset(sector);
         if (data < 0) {
-            m_form2Sector = static_cast<uint32_t>(lba + i);
+            m_unreadable = {static_cast<uint32_t>(lba + i), "Mode 2 Form 2 (not 2048 bytes of data)"};
             break;
         }
         if (m_check && available >= sectorBytes) Check(sector, static_cast<uint32_t>(lba + i));
@@ -130,13 +134,16 @@ uint32_t TrackReader::LendSpan(uint64_t position, uint64_t end, std::vector<Data
             pieces.push_back({sector + start, have});
         }
         total += have;
-        if (have < want) break;  // the file ends here
+        if (have < want) {  // the file ends here, or its source cannot go on
+            if (!fault.empty()) m_unreadable = {static_cast<uint32_t>(lba + i), fault};
+            break;
+        }
     }
     return total;
 }
 
 uint32_t TrackReader::Read(uint32_t offset, uint32_t length, void* buffer) {
-    m_form2Sector = kNoForm2Sector;
+    m_unreadable = {};
     auto* out = static_cast<unsigned char*>(buffer);
     uint64_t position = offset;
     const uint64_t end = std::min<uint64_t>(position + length, kStreamEnd);
@@ -150,13 +157,13 @@ uint32_t TrackReader::Read(uint32_t offset, uint32_t length, void* buffer) {
         }
         position += got;
         total += got;
-        if (got == 0 || m_form2Sector != kNoForm2Sector) break;
+        if (got == 0 || m_unreadable.sector != kNoSector) break;
     }
     return total;
 }
 
 uint32_t TrackReader::Lend(uint32_t offset, uint32_t length, std::vector<unsigned char>&, std::vector<DataPiece>& pieces) {
-    m_form2Sector = kNoForm2Sector;
+    m_unreadable = {};
     pieces.clear();
     const uint64_t end = std::min<uint64_t>(uint64_t{offset} + length, kStreamEnd);
     return offset < end ? LendSpan(offset, end, pieces) : 0;

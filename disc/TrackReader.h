@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "FileReader.h"
@@ -16,6 +17,9 @@ public:
     virtual ~ByteSource() = default;
     // Copies up to `size` bytes at `position`; returns how many (fewer: the source ended or failed).
     virtual size_t ReadAt(uint64_t position, void* buffer, size_t size) = 0;
+    // Why the last ReadAt delivered fewer bytes than there are, when it was not the end:
+    // "" for the end (or a file that failed, which ends it).
+    virtual std::string Fault() { return {}; }
     // The source's size in bytes; UINT64_MAX when it cannot be told.
     virtual uint64_t Size() = 0;
 };
@@ -37,7 +41,8 @@ private:
 // The user data of one data track. The sector at disc address N lends its user data at
 // stream offset N * 2048; addresses outside the track end the stream. Raw sectors say
 // their mode themselves (byte 15), Mode 2 sectors their form (subheader byte 2): a Form 2
-// sector holds no 2048 bytes of data, and a read stops short before it (Form2Sector).
+// sector holds no 2048 bytes of data, and a read stops short before it (LastUnreadable), as
+// it does before a sector that its source cannot deliver for a reason it gives.
 class TrackReader : public FileReader {
 public:
     TrackReader(std::shared_ptr<ByteSource> source, const TrackPlace& place);
@@ -48,7 +53,7 @@ public:
     uint64_t Size() override;
     void CheckSectors(SectorCheck* check) override { m_check = check; }
     uint32_t VolumeStart() override { return m_place.firstLba; }
-    uint32_t Form2Sector() override { return m_form2Sector; }
+    Unreadable LastUnreadable() override { return m_unreadable; }
 
     const TrackPlace& place() const { return m_place; }
 
@@ -64,7 +69,7 @@ private:
     uint64_t m_end;  // one past the stream's last byte
     std::vector<unsigned char> m_raw;  // the sectors of one large read
     SectorCheck* m_check = nullptr;
-    uint32_t m_form2Sector = kNoForm2Sector;
+    Unreadable m_unreadable;
 };
 
 // How an image file stores its Mode 1 sectors: raw, all 2352 bytes (sync, header, user

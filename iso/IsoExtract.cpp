@@ -113,12 +113,8 @@ struct Directory {
 struct WriteOutcome {
     ExtractResult cause;
     int systemError;
-    uint32_t form2Sector = FileReader::kNoForm2Sector;  // the sector a file's data cannot come from
+    std::string damage = {};  // which sector a file's data cannot come from, and why
 };
-
-std::string Form2Detail(uint32_t sector) {
-    return "sector " + std::to_string(sector) + " is Mode 2 Form 2 (not 2048 bytes of data)";
-}
 
 // Reads the sections' bytes, in order, and writes them to `output` (none in test mode).
 WriteOutcome CopySections(FileReader& reader, const std::vector<Section>& sections, FILE* output,
@@ -129,8 +125,11 @@ WriteOutcome CopySections(FileReader& reader, const std::vector<Section>& sectio
         for (uint32_t remaining = section.length; remaining > 0;) {
             if (options.stop && options.stop->load() != 0) return {ExtractStopped, 0};
             const uint32_t got = reader.Lend(offset, std::min(remaining, kLargestLend), scratch, pieces);
-            const uint32_t form2 = reader.Form2Sector();
-            if (got == 0) return form2 == FileReader::kNoForm2Sector ? WriteOutcome{ExtractImageTruncated, 0} : WriteOutcome{ExtractDamagedSector, 0, form2};
+            if (got == 0) {
+                const FileReader::Unreadable unreadable = reader.LastUnreadable();
+                if (unreadable.sector == FileReader::kNoSector) return {ExtractImageTruncated, 0};
+                return {ExtractDamagedSector, 0, "sector " + std::to_string(unreadable.sector) + ": " + unreadable.why};
+            }
             const int error = output ? WritePieces(output, pieces) : 0;
             if (error != 0) return {ExtractOutputFailed, error};
             if (options.observer) options.observer->OnBytesWritten(got);
@@ -478,7 +477,7 @@ void TreeWalk::ExtractFile(const Record& record, const std::string& name) {
     switch (outcome.cause) {
     case ExtractOk: break;
     case ExtractImageTruncated: NoteTruncation(true); break;
-    case ExtractDamagedSector: ReportDamaged(record, Form2Detail(outcome.form2Sector)); break;
+    case ExtractDamagedSector: ReportDamaged(record, outcome.damage); break;
     case ExtractStopped:
         m_ended = true;
         Report(ExtractStopped, ProblemPlace::Image, "");
@@ -498,7 +497,7 @@ void TreeWalk::TestFile(const Record& record) {
         return;
     }
     if (outcome.cause == ExtractImageTruncated) NoteTruncation(true);
-    if (outcome.cause == ExtractDamagedSector) ReportDamaged(record, Form2Detail(outcome.form2Sector));
+    if (outcome.cause == ExtractDamagedSector) ReportDamaged(record, outcome.damage);
     if (m_sectors.damaged.empty()) return;
     std::string sectors;
     for (uint32_t sector : m_sectors.damaged) sectors += (sectors.empty() ? "its EDC does not match: sector " : ", ") + std::to_string(sector);

@@ -12,6 +12,8 @@ packages=(
     genisoimage xorriso libarchive-tools 7zip time python3-pefile bchunk cdrdao
     help2man dpkg-dev zip unzip
     g++-aarch64-linux-gnu qemu-user-static debootstrap
+    zlib1g-dev liblzma-dev libflac-dev libzstd-dev mame-tools
+    zlib1g-dev:arm64 liblzma-dev:arm64 libflac-dev:arm64 libogg-dev:arm64 libzstd-dev:arm64
 )
 
 sudo_if_needed() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
@@ -23,9 +25,9 @@ done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 echo "setup: installing ${missing[*]}"
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-    sudo_if_needed dpkg --add-architecture i386
-fi
+for arch in i386 arm64; do  # Wine's 32-bit half; the arm64 build's libraries
+    dpkg --print-foreign-architectures | grep -qx "$arch" || sudo_if_needed dpkg --add-architecture "$arch"
+done
 export DEBIAN_FRONTEND=noninteractive
 sudo_if_needed apt-get update -qq
 sudo_if_needed apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,5 +1,6 @@
 // Rips of one disc in every layout and container: each must give back the authored tree
 // byte for byte, whichever of its files is named.
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 
@@ -7,6 +8,9 @@
 
 #include "RawSector.h"
 #include "TestFiles.h"
+#ifdef MG_CHD
+#include "ChdWriter.h"
+#endif
 #include "game/GameFolderFilter.h"
 
 namespace {
@@ -314,6 +318,37 @@ fs::path NeroAudioFirst(const fs::path& dir, const Layout& l, bool version2) {
 fs::path NeroAudioFirstV2(const fs::path& dir, const Layout& l) { return NeroAudioFirst(dir, l, true); }
 fs::path NeroAudioFirstV1(const fs::path& dir, const Layout& l) { return NeroAudioFirst(dir, l, false); }
 
+#ifdef MG_CHD
+// CHD images as chdman makes them from a cue sheet, with its codecs of choice or the one given.
+fs::path Chdman(const fs::path& dir, const fs::path& cue, const std::string& codec) {
+    const fs::path chd = dir / "game.chd";
+    const std::string command = "chdman createcd " + (codec.empty() ? "" : "-c " + codec + " ") + "-i '" + cue.string() + "' -o '" +
+                                chd.string() + "' >/dev/null 2>&1";
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    return chd;
+}
+fs::path ChdDefault(const fs::path& dir, const Layout& l) { return Chdman(dir, CueOneTrack(dir, l), ""); }
+fs::path ChdNone(const fs::path& dir, const Layout& l) { return Chdman(dir, CueOneTrack(dir, l), "none"); }
+fs::path ChdFlac(const fs::path& dir, const Layout& l) { return Chdman(dir, CueOneTrack(dir, l), "cdfl"); }
+fs::path ChdDeflate(const fs::path& dir, const Layout& l) { return Chdman(dir, CueOneTrack(dir, l), "cdzl"); }
+fs::path ChdLzma(const fs::path& dir, const Layout& l) { return Chdman(dir, CueOneTrack(dir, l), "cdlz"); }
+fs::path ChdAudioFirst(const fs::path& dir, const Layout& l) { return Chdman(dir, CueAudioFirstRedump(dir, l).parent_path() / "Disc.cue", ""); }
+
+// Zstandard hunks, which Debian's chdman cannot write: made in code.
+fs::path ChdZstd(const fs::path& dir, const Layout& l) {
+    const Bytes sectors = WrapSectors(ReadImage(TestData() / "genisoimage.iso"), l.layout);
+    Bytes frames;
+    for (size_t at = 0; at < sectors.size(); at += 2352) {
+        frames.insert(frames.end(), sectors.begin() + static_cast<std::ptrdiff_t>(at), sectors.begin() + static_cast<std::ptrdiff_t>(at + 2352));
+        frames.resize(frames.size() + 96, 0);
+    }
+    const std::string type = l.layout == RipLayout::Mode1 ? "MODE1_RAW" : "MODE2_RAW";
+    WriteBytes(dir / "game.chd", WriteChdZstd(frames, "TRACK:1 TYPE:" + type + " SUBTYPE:NONE FRAMES:" + std::to_string(sectors.size() / 2352) +
+                                                          " PREGAP:0 PGTYPE:MODE1 PGSUB:NONE POSTGAP:0"));
+    return dir / "game.chd";
+}
+#endif
+
 bool AnyLayout(const Layout&) { return true; }
 bool CueLayout(const Layout& l) { return l.cueType != nullptr; }
 bool RawLayout(const Layout& l) { return RipStride(l.layout) == 2352; }
@@ -342,6 +377,15 @@ const Container kContainers[] = {
     {"nrg_audio_first", NeroAudioFirstV2, AnyLayout},
     {"nrg_audio_first_v1", NeroAudioFirstV1, AnyLayout},
     {"ccd", CloneCd, RawLayout},
+#ifdef MG_CHD
+    {"chd", ChdDefault, CueLayout},
+    {"chd_uncompressed", ChdNone, CueLayout},
+    {"chd_cdfl", ChdFlac, CueLayout},
+    {"chd_cdzl", ChdDeflate, CueLayout},
+    {"chd_cdlz", ChdLzma, CueLayout},
+    {"chd_audio_first", ChdAudioFirst, CueLayout},
+    {"chd_cdzs", ChdZstd, RawLayout},
+#endif
     {"ccd_audio_first", CloneCdAudioFirst, RawLayout},
 };
 

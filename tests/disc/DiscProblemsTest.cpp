@@ -9,6 +9,9 @@
 
 #include "RawSector.h"
 #include "TestFiles.h"
+#ifdef MG_CHD
+#include "ChdWriter.h"
+#endif
 #include "disc/Edc.h"
 
 namespace {
@@ -135,6 +138,68 @@ TEST(DiscProblems, BadNeroChunksAreRefused) {
         EXPECT_NE(problem.detail.find(c.detail), std::string::npos) << problem.detail;
     }
 }
+
+#ifdef MG_CHD
+const std::string kChdFile(30000, 'a');
+
+// A CHD of a game in Zstandard hunks; the hunk `damaged`, if any, fails its CRC.
+Bytes GameChd(size_t damaged = SIZE_MAX) {
+    const Bytes sectors = WrapSectors(BuildImage({Dir("DATA", {File("A.BIN;1", kChdFile)})}), RipLayout::Mode1);
+    Bytes frames;
+    for (size_t at = 0; at < sectors.size(); at += 2352) {
+        frames.insert(frames.end(), sectors.begin() + static_cast<std::ptrdiff_t>(at), sectors.begin() + static_cast<std::ptrdiff_t>(at + 2352));
+        frames.resize(frames.size() + 96, 0);
+    }
+    return WriteChdZstd(frames, "TRACK:1 TYPE:MODE1_RAW SUBTYPE:NONE FRAMES:" + std::to_string(sectors.size() / 2352) +
+                                    " PREGAP:0 PGTYPE:MODE1 PGSUB:NONE POSTGAP:0",
+                        damaged);
+}
+
+void PutBe(Bytes& bytes, size_t at, uint64_t value, int size) {
+    for (int i = 0; i < size; ++i) bytes[at + i] = static_cast<unsigned char>(value >> (8 * (size - 1 - i)));
+}
+
+// CHDs that cannot be read: each refused at once, with its reason, however large they claim to be.
+TEST(DiscProblems, BadChdsAreRefused) {
+    const struct {
+        void (*change)(Bytes& chd);
+        const char* detail;
+    } cases[] = {
+        {[](Bytes& chd) { PutBe(chd, 12, 4, 4); }, "a version 4 CHD: make a version 5 one with chdman copy"},
+        {[](Bytes& chd) { chd[110] = 1; }, "it needs its parent CHD"},
+        {[](Bytes& chd) { PutBe(chd, 32, uint64_t{1} << 50, 8); }, "larger than any CD"},
+        {[](Bytes& chd) { PutBe(chd, 56, 1000, 4); }, "hunks of 1000 bytes"},
+        {[](Bytes& chd) { PutBe(chd, 60, 2048, 4); }, "not a CD"},
+        {[](Bytes& chd) { PutBe(chd, 16, 0x6C7A6D61, 4); }, "a codec not read: lzma"},
+        {[](Bytes& chd) { PutBe(chd, 40, uint64_t{1} << 40, 8); }, "its map lies past its end"},
+        {[](Bytes& chd) { PutBe(chd, 48 + 0, 124, 8), PutBe(chd, 124 + 8, 124, 8); }, "its metadata chain breaks off or loops"},
+        {[](Bytes& chd) { chd[chd.size() - 1] ^= 0xFF; }, "its map does not match its CRC"},
+    };
+    for (const auto& c : cases) {
+        ScratchDir dir;
+        Bytes chd = GameChd();
+        c.change(chd);
+        WriteBytes(dir.path() / "game.chd", chd);
+        const auto start = std::chrono::steady_clock::now();
+        const auto problem = Extract(dir.path() / "game.chd", ExtractBadContainer);
+        EXPECT_NE(problem.detail.find(c.detail), std::string::npos) << problem.detail;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    }
+}
+
+TEST(DiscProblems, ADamagedChdHunkMakesItsFileDamaged) {
+    const Bytes cooked = BuildImage({Dir("DATA", {File("A.BIN;1", kChdFile)})});
+    const size_t sector = static_cast<size_t>(std::search(cooked.begin(), cooked.end(), kChdFile.begin(), kChdFile.end()) - cooked.begin()) / 2048;
+    ScratchDir dir, out("out");
+    WriteBytes(dir.path() / "game.chd", GameChd((sector + 14) / 8));  // its last sector's hunk: eight frames a hunk
+    ExtractOptions options;
+    options.outputRoot = out.utf8();
+    const auto problem = Extract(dir.path() / "game.chd", ExtractDamagedSector, options);
+    EXPECT_EQ(problem.where, "DATA/A.BIN;1");
+    EXPECT_NE(problem.detail.find("does not match its CRC"), std::string::npos) << problem.detail;
+    EXPECT_FALSE(fs::exists(out.path() / "DATA" / "A.BIN"));
+}
+#endif
 
 TEST(DiscProblems, AMissingFileIsNamedAsTheSheetAsksForIt) {
     ScratchDir dir;
