@@ -10,6 +10,9 @@
 #   marrowgate-import --test GAME.GOG          (reads it all, checks every sector's EDC)
 #   cp -r tree/DATA tree/FMV                   (the floor: copying the same files)
 #   7zz x cooked.iso DATA FMV                  (the best general peer, on the cooked ISO)
+#   marrowgate-import on the same sectors named through a cue sheet, a cdrdao toc and a
+#   CloneCD sheet, and on a CHD that chdman made of them (once, in build/bench)
+#   chdman extractcd of that CHD               (the CHD's floor: its own tool writing the .bin)
 # and the medians, their ratios and each tool's peak resident memory are printed.
 #   bench/benchmark.sh [RUNS]    (default 5)
 set -euo pipefail
@@ -41,7 +44,19 @@ make_disc() {
     "$root/build/native/make-raw-image" "$work/cooked.iso" "$work/GAME.GOG"
 }
 
+# The same sectors in other containers: sheets naming GAME.GOG, and a CHD of them.
+make_rips() {
+    printf 'FILE "GAME.GOG" BINARY\n  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n' > "$work/game.cue"
+    printf 'CD_ROM\nTRACK MODE1_RAW\nDATAFILE "GAME.GOG"\n' > "$work/game.toc"
+    local sectors=$(( $(stat -c %s "$work/GAME.GOG") / 2352 ))
+    printf '[CloneCD]\nVersion=3\n[Disc]\nTocEntries=2\nSessions=1\nDataTracksScrambled=0\n[Entry 0]\nSession=1\nPoint=0xa2\nADR=0x01\nControl=0x04\nPLBA=%d\n[Entry 1]\nSession=1\nPoint=0x01\nADR=0x01\nControl=0x04\nPLBA=0\n[TRACK 1]\nMODE=1\nINDEX 1=0\n' \
+        "$sectors" > "$work/game.ccd"
+    ln -sf GAME.GOG "$work/game.img"
+    chdman createcd -i "$work/game.cue" -o "$work/game.chd" > /dev/null 2>&1
+}
+
 [ -f "$work/GAME.GOG" ] || make_disc
+[ -f "$work/game.chd" ] || make_rips
 echo "disc: $(du -sm "$tree/DATA" "$tree/FMV" | awk '{s+=$1} END {print s}') MB in DATA and FMV," \
      "$(find "$tree/DATA" "$tree/FMV" -type f | wc -l) files; raw image $(( $(stat -c %s "$work/GAME.GOG") / 1048576 )) MB"
 cat "$work/GAME.GOG" "$work/cooked.iso" > /dev/null   # warm the page cache
@@ -70,16 +85,22 @@ measure import "$importer" --quiet -C "$work/out" "$work/GAME.GOG"
 diff -r "$tree/DATA" "$work/out/DATA" > /dev/null && diff -r "$tree/FMV" "$work/out/FMV" > /dev/null \
     || { echo "benchmark: marrowgate-import's output differs from the source tree"; exit 1; }
 measure test "$importer" --quiet --test "$work/GAME.GOG"
+for rip in cue toc ccd chd; do
+    measure "$rip" "$importer" --quiet -C "$work/out" "$work/game.$rip"
+    diff -r "$tree/FMV" "$work/out/FMV" > /dev/null || { echo "benchmark: the import from game.$rip differs from the source tree"; exit 1; }
+done
+measure extractcd chdman extractcd -f -i "$work/game.chd" -o "$work/out/game.cue" -ob "$work/out/game.bin"
 measure cp cp -r "$tree/DATA" "$tree/FMV" "$work/out/"
 measure 7zip 7zz x -y -bd -o"$work/out" "$work/cooked.iso" DATA FMV
 rm -rf "$work/out"
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
 printf '\n%-30s %10s %10s %10s %12s\n' "median of $runs runs" seconds "x cp -r" "x 7-Zip" "peak RSS MiB"
-for name in import test cp 7zip; do
+for name in import test cue toc ccd chd extractcd cp 7zip; do
     label=$name
     case $name in
         import) label="marrowgate-import (raw)";; test) label="marrowgate-import --test";;
+        cue|toc|ccd|chd) label="marrowgate-import (.$name)";; extractcd) label="chdman extractcd (.chd)";;
         cp) label="cp -r (floor)";; 7zip) label="7zz x (cooked ISO)";;
     esac
     printf '%-30s %10s %10s %10s %12s\n' "$label" "${median[$name]}" "$(ratio "${median[$name]}" "${median[cp]}")" \
@@ -91,4 +112,6 @@ echo
 echo "targets: marrowgate-import within 1.0x of cp -r: $(awk -v r="$(ratio "${median[import]}" "${median[cp]}")" 'BEGIN { print (r <= 1.0 ? "met" : "not met (see README: cp copies in the kernel)") }');" \
      "faster than 7-Zip: $(awk -v r="$(ratio "${median[import]}" "${median[7zip]}")" 'BEGIN { print (r < 1.0 ? "met" : "MISSED") }');" \
      "--test no slower than the import: $(awk -v r="$(ratio "${median[test]}" "${median[import]}")" 'BEGIN { print (r <= 1.0 ? "met" : "MISSED") }');" \
-     "peak RSS under 16 MiB: $(( peak[import] < 16384 )) (1 = met)"
+     "peak RSS under 16 MiB: $(( peak[import] < 16384 )) (1 = met);" \
+     "sheets at the raw image's speed (within 1.1x): $(awk -v a="${median[cue]}" -v b="${median[toc]}" -v c="${median[ccd]}" -v r="${median[import]}" 'BEGIN { m = a; if (b > m) m = b; if (c > m) m = c; print (m <= 1.1 * r ? "met" : "MISSED") }');" \
+     "CHD no slower than chdman extractcd: $(awk -v r="$(ratio "${median[chd]}" "${median[extractcd]}")" 'BEGIN { print (r <= 1.0 ? "met" : "MISSED") }')"

@@ -1,9 +1,13 @@
-// Writes the fuzzer's seed corpus: small images of the shapes the walk meets, each from
-// block 16 on (the fuzz target reads blocks 0 to 15 as zeros).
+// Writes the fuzzers' binary seeds: small images of the shapes the walk meets, each from
+// block 16 on (the fuzz target reads blocks 0 to 15 as zeros); with a second folder, the
+// container seeds of the sheet target too.
+//   fuzz_seeds TREE_WALK_CORPUS [SHEET_CORPUS]
 #include <fstream>
 #include <string>
 
+#include "ChdWriter.h"
 #include "IsoBuilder.h"
+#include "RawSector.h"
 
 using namespace test;
 
@@ -16,8 +20,25 @@ void Write(const std::string& folder, const std::string& name, const Bytes& imag
 
 }  // namespace
 
+// The sheet target's binary seeds: a small CHD in Zstandard hunks; the first byte picks
+// the name it is read under (7: disc.chd).
+void WriteSheetSeeds(const std::string& folder) {
+    const Bytes sectors = WrapSectors(BuildImage({Dir("DATA", {File("A.BIN;1", "a")})}), RipLayout::Mode1);
+    Bytes frames;
+    for (size_t at = 0; at < sectors.size(); at += 2352) {
+        frames.insert(frames.end(), sectors.begin() + static_cast<std::ptrdiff_t>(at), sectors.begin() + static_cast<std::ptrdiff_t>(at + 2352));
+        frames.resize(frames.size() + 96, 0);
+    }
+    Bytes chd(1, 7);
+    const Bytes image = WriteChdZstd(frames, "TRACK:1 TYPE:MODE1_RAW SUBTYPE:NONE FRAMES:" + std::to_string(sectors.size() / 2352) +
+                                                 " PREGAP:0 PGTYPE:MODE1 PGSUB:NONE POSTGAP:0");
+    chd.insert(chd.end(), image.begin(), image.end());
+    std::ofstream(folder + "/game.chd", std::ios::binary).write(reinterpret_cast<const char*>(chd.data()), static_cast<std::streamsize>(chd.size()));
+}
+
 int main(int argc, char** argv) {
-    if (argc != 2) return 2;
+    if (argc != 2 && argc != 3) return 2;
+    if (argc == 3) WriteSheetSeeds(argv[2]);
     const std::string folder = argv[1];
     Write(folder, "empty", BuildImage({}));
     Write(folder, "game", BuildImage({

@@ -43,8 +43,9 @@ run() {  # run TARGET MAXLEN DICT
     local target="$1" maxlen="$2" dict="$3"
     local corpus="$root/build/fuzz-corpus/$target" findings="$root/build/fuzz-findings/$target"
     local seeds="$root/fuzz/corpus/${target#fuzz_}" options=()
-    mkdir -p "$corpus" "$findings" "$scratch/$target"
+    mkdir -p "$corpus" "$findings" "$scratch/$target/tree-walk"
     [ "$target" = fuzz_tree_walk ] && "$build/fuzz/fuzz_seeds" "$corpus"
+    [ "$target" = fuzz_sheet ] && "$build/fuzz/fuzz_seeds" "$scratch/$target/tree-walk" "$corpus"
     [ "$dict" != - ] && options+=(-dict="$root/fuzz/dict/$dict.dict")
     [ -d "$seeds" ] || seeds=
     echo "== $target, $seconds s"

@@ -116,6 +116,23 @@ TEST_F(ImportJobsTest, ImageImportSucceeds) {
     ExpectNoticeAfterLastWrite();
 }
 
+// The engine tells the sectors from the data: Mode 2 Form 1, sectors without sync, and a
+// data track followed by audio import as the plain image does.
+TEST_F(ImportJobsTest, ImageOfAnyLayoutOrWithAudioAfterItImports) {
+    const Bytes cooked = BuildImage(kGameDisc);
+    Bytes withAudio = WrapSectors(cooked, RipLayout::Mode1);
+    withAudio.resize(withAudio.size() + 300 * 2352, 0x5A);  // a track of audio after the data
+    for (const Bytes& image : {WrapSectors(cooked, RipLayout::Form1), WrapSectors(cooked, RipLayout::Form1Headless), withAudio}) {
+        ScratchDir work("work");
+        fs::current_path(work.path());
+        WriteBytes(m_source.path() / "GAME.GOG", image);
+        StartImageImport((m_source.path() / "GAME.GOG").wstring());
+        EXPECT_EQ(WaitForNotice(), WM_IMPORT_SUCCEEDED);
+        EXPECT_EQ(ReadTree(work.path()), kImported);
+        fs::current_path(m_work.path());
+    }
+}
+
 // The path reaches the engine whole, although the ANSI code page cannot hold it.
 TEST_F(ImportJobsTest, ImageUnderAUnicodeFolderImports) {
     const fs::path folder = m_source.path() / L"ユーザー Łódź";
