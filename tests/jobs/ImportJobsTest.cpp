@@ -126,6 +126,7 @@ TEST_F(ImportJobsTest, ImageOfAnyLayoutOrWithAudioAfterItImports) {
         ScratchDir work("work");
         fs::current_path(work.path());
         WriteBytes(m_source.path() / "GAME.GOG", image);
+        g_notices.clear();
         StartImageImport((m_source.path() / "GAME.GOG").wstring());
         EXPECT_EQ(WaitForNotice(), WM_IMPORT_SUCCEEDED);
         EXPECT_EQ(ReadTree(work.path()), kImported);
