@@ -11,7 +11,7 @@
 namespace test {
 namespace {
 
-constexpr size_t kFrame = 2448, kSector = 2352, kSubcode = 96, kFramesPerHunk = 8, kHunk = kFrame * kFramesPerHunk;
+constexpr size_t kFrame = 2448, kSector = 2352, kFramesPerHunk = 8, kHunk = kFrame * kFramesPerHunk;  // the subchannel: the rest
 
 void PutBe(Bytes& out, uint64_t value, int size) {
     for (int i = size - 1; i >= 0; --i) out.push_back(static_cast<unsigned char>(value >> (8 * i)));
@@ -116,7 +116,7 @@ Bytes WriteChdZstd(const Bytes& frames, const std::string& track, size_t damaged
     PutBe(chd, 124, 4);
     PutBe(chd, 5, 4);
     PutBe(chd, uint32_t{'c'} << 24 | uint32_t{'d'} << 16 | uint32_t{'z'} << 8 | 's', 4);
-    PutBe(chd, 0, 12);
+    for (int unused = 0; unused < 3; ++unused) PutBe(chd, 0, 4);  // no other codecs
     PutBe(chd, frames.size(), 8);
     PutBe(chd, firstHunk + body.size(), 8);  // the map, after the hunks
     PutBe(chd, 124, 8);
