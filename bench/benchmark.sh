@@ -89,7 +89,7 @@ for rip in cue toc ccd chd; do
     measure "$rip" "$importer" --quiet -C "$work/out" "$work/game.$rip"
     diff -r "$tree/FMV" "$work/out/FMV" > /dev/null || { echo "benchmark: the import from game.$rip differs from the source tree"; exit 1; }
 done
-measure extractcd chdman extractcd -f -i "$work/game.chd" -o "$work/out/game.cue" -ob "$work/out/game.bin"
+measure extractcd sh -c 'exec chdman extractcd -f -i "$1/game.chd" -o "$1/out/game.cue" -ob "$1/out/game.bin" 2>/dev/null' - "$work"
 measure cp cp -r "$tree/DATA" "$tree/FMV" "$work/out/"
 measure 7zip 7zz x -y -bd -o"$work/out" "$work/cooked.iso" DATA FMV
 rm -rf "$work/out"

@@ -7,6 +7,7 @@
 // The tracks come from the CHT2 (or CHTR) metadata; each starts on a multiple of 4 frames.
 // Everything is big-endian; every size, count and offset is checked before use.
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 
@@ -45,13 +46,19 @@ uint32_t FourCc(const char* text) {
     return uint32_t(uint8_t(text[0])) << 24 | uint32_t(uint8_t(text[1])) << 16 | uint32_t(uint8_t(text[2])) << 8 | uint8_t(text[3]);
 }
 
-// CRC-16/CCITT-FALSE: polynomial 0x1021, from 0xFFFF, not reflected.
+// CRC-16/CCITT-FALSE: polynomial 0x1021, from 0xFFFF, not reflected; a byte a step.
 uint16_t Crc16(const unsigned char* data, size_t size) {
+    static const auto table = [] {
+        std::array<uint16_t, 256> t{};
+        for (uint32_t i = 0; i < 256; ++i) {
+            uint16_t crc = static_cast<uint16_t>(i << 8);
+            for (int bit = 0; bit < 8; ++bit) crc = static_cast<uint16_t>(crc & 0x8000 ? (crc << 1) ^ 0x1021 : crc << 1);
+            t[i] = crc;
+        }
+        return t;
+    }();
     uint16_t crc = 0xFFFF;
-    for (size_t i = 0; i < size; ++i) {
-        crc ^= static_cast<uint16_t>(data[i] << 8);
-        for (int bit = 0; bit < 8; ++bit) crc = static_cast<uint16_t>(crc & 0x8000 ? (crc << 1) ^ 0x1021 : crc << 1);
-    }
+    for (size_t i = 0; i < size; ++i) crc = static_cast<uint16_t>(crc << 8 ^ table[(crc >> 8) ^ data[i]]);
     return crc;
 }
 
@@ -179,8 +186,10 @@ public:
         for (int i = 0; i < 8; ++i) m_input[18 + i] = static_cast<char>(format >> (56 - 8 * i));
         m_input.append(reinterpret_cast<const char*>(source), size);
         m_at = 0, m_out = out, m_wanted = samples, m_written = 0, m_failed = false;
-        FLAC__StreamDecoder* decoder = FLAC__stream_decoder_new();
+        if (!m_decoder) m_decoder = FLAC__stream_decoder_new();  // made once: hunk after hunk only restarts it
+        FLAC__StreamDecoder* decoder = m_decoder;
         if (!decoder) return false;
+        FLAC__stream_decoder_finish(decoder);
         bool ok = FLAC__stream_decoder_init_stream(decoder, Read, nullptr, Tell, nullptr, nullptr, Write, nullptr, Error, this) ==
                   FLAC__STREAM_DECODER_INIT_STATUS_OK;
         while (ok && m_written < m_wanted && !m_failed) {
@@ -191,8 +200,14 @@ public:
         ok = ok && !m_failed && m_written == m_wanted && FLAC__stream_decoder_get_decode_position(decoder, &position) &&
              position >= 42 && position - 42 <= size;
         used = ok ? static_cast<size_t>(position - 42) : 0;
-        FLAC__stream_decoder_delete(decoder);
         return ok;
+    }
+
+    FlacHunk() = default;
+    FlacHunk(const FlacHunk&) = delete;
+    FlacHunk& operator=(const FlacHunk&) = delete;
+    ~FlacHunk() {
+        if (m_decoder) FLAC__stream_decoder_delete(m_decoder);
     }
 
 private:
@@ -227,6 +242,7 @@ private:
     }
     static void Error(const FLAC__StreamDecoder*, FLAC__StreamDecoderErrorStatus, void* self) { static_cast<FlacHunk*>(self)->m_failed = true; }
 
+    FLAC__StreamDecoder* m_decoder = nullptr;
     std::string m_input;
     size_t m_at = 0;
     unsigned char* m_out = nullptr;
