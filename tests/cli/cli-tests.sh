@@ -129,6 +129,24 @@ sectors=$(( $(stat -c %s "$work/rip/Game.bin") / 2352 ))
     fail "cdrdao does not read the toc as one track of $sectors sectors"
 expect 0 "rip named by its toc" -- "$importer" -C "$work/rip-toc" "$work/rip/Game.toc"
 diff -r "$tree/FMV" "$work/rip-toc/FMV" >/dev/null || fail "rip named by its toc: FMV differs"
+# The same sectors as iat and ccd2iso read them, and as a CloneCD rip and a CHD; chdman
+# gives its CHD back as the .bin it was made from.
+iat "$work/rip/Game.bin" "$work/rip/iat.iso" >/dev/null 2>&1
+cmp -s "$work/rip/iat.iso" "$testdata/genisoimage.iso" || fail "iat: the raw sectors are not the authored image"
+sectors=$(( $(stat -c %s "$work/rip/Game.bin") / 2352 ))
+printf '[CloneCD]\nVersion=3\n[Disc]\nTocEntries=2\n[Entry 0]\nPoint=0xa2\nControl=0x04\nPLBA=%d\n[Entry 1]\nPoint=0x01\nControl=0x04\nPLBA=0\n[TRACK 1]\nMODE=1\nINDEX 1=0\n' \
+    "$sectors" >"$work/rip/Clone.ccd"
+cp "$work/rip/Game.bin" "$work/rip/Clone.img"
+ccd2iso "$work/rip/Clone.img" "$work/rip/ccd2iso.iso" >/dev/null 2>&1
+cmp -s "$work/rip/ccd2iso.iso" "$testdata/genisoimage.iso" || fail "ccd2iso: the CloneCD image is not the authored image"
+chdman createcd -i "$work/rip/Game.cue" -o "$work/rip/Game.chd" >/dev/null 2>&1 || fail "chdman createcd"
+chdman extractcd -i "$work/rip/Game.chd" -o "$work/rip/back.cue" -ob "$work/rip/back.bin" >/dev/null 2>&1
+cmp -s "$work/rip/back.bin" "$work/rip/Game.bin" || fail "chdman does not give its CHD back as the .bin"
+for named in Clone.ccd Clone.img Game.chd; do
+    expect 0 "rip named by $named" -- "$importer" -C "$work/rip-$named" "$work/rip/$named"
+    diff -r "$tree/DATA" "$work/rip-$named/DATA" >/dev/null || fail "rip named by $named: DATA differs"
+done
+expect 0 "test: a CHD" -- "$importer" --test "$work/rip/Game.chd"
 printf 'FILE "Game.bin" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n' >"$work/rip/audio.cue"
 expect 4 "audio-only disc" -- "$importer" -C "$work/c" "$work/rip/audio.cue"
 contains "$work/err" "audio.cue: not a CD image with an ISO 9660 file system: a disc with no data track (1 audio tracks)" "audio-only disc"
