@@ -9,7 +9,7 @@ packages=(
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
     wine wine32:i386 wine64 fonts-wine
     xvfb xdotool x11-apps imagemagick icoutils
-    genisoimage xorriso libarchive-tools 7zip time python3-pefile bchunk cdrdao iat ccd2iso
+    genisoimage xorriso libarchive-tools 7zip time python3-pefile bchunk cdrdao iat ccd2iso mdf2iso nrg2iso libcdio-utils
     help2man dpkg-dev zip unzip
     g++-aarch64-linux-gnu qemu-user-static debootstrap
     zlib1g-dev liblzma-dev libflac-dev libzstd-dev mame-tools

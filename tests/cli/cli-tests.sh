@@ -2,7 +2,7 @@
 # marrowgate-import as a user meets it: exit statuses, messages, --list, --all, -C and
 # progress on a terminal, on images made by genisoimage (see fixtures/).
 set -uo pipefail
-importer="$1" make_raw="$2" testdata="$3" version="$4"
+importer="$1" make_raw="$2" testdata="$3" version="$4" make_rip="$5"
 source "$(dirname "$0")/checks.sh"
 
 "$make_raw" "$testdata/genisoimage.iso" "$work/GAME.GOG" || fail "make-raw-image"
@@ -142,7 +142,18 @@ cmp -s "$work/rip/ccd2iso.iso" "$testdata/genisoimage.iso" || fail "ccd2iso: the
 chdman createcd -i "$work/rip/Game.cue" -o "$work/rip/Game.chd" >/dev/null 2>&1 || fail "chdman createcd"
 chdman extractcd -i "$work/rip/Game.chd" -o "$work/rip/back.cue" -ob "$work/rip/back.bin" >/dev/null 2>&1
 cmp -s "$work/rip/back.bin" "$work/rip/Game.bin" || fail "chdman does not give its CHD back as the .bin"
-for named in Clone.ccd Clone.img Game.chd; do
+# Alcohol and Nero rips, written by our own writer, read back by mdf2iso and nrg2iso (which
+# copies from byte 307200 to the end, the chunks included) as the authored image.
+"$make_rip" mds "$testdata/genisoimage.iso" "$work/rip/Alcohol"
+mdf2iso "$work/rip/Alcohol.mdf" "$work/rip/mdf2iso.iso" >/dev/null 2>&1
+cmp -s "$work/rip/mdf2iso.iso" "$testdata/genisoimage.iso" || fail "mdf2iso: the Alcohol image is not the authored image"
+"$make_rip" nrg "$testdata/genisoimage.iso" "$work/rip/Nero"
+nrg2iso "$work/rip/Nero.nrg" "$work/rip/nrg2iso.iso" >/dev/null 2>&1
+cmp -s -n "$(stat -c %s "$testdata/genisoimage.iso")" "$work/rip/nrg2iso.iso" "$testdata/genisoimage.iso" ||
+    fail "nrg2iso: the Nero image is not the authored image"
+cd-info --no-header -N "$work/rip/Nero.nrg" 2>/dev/null | grep -qE "^ +1: 00:02:00 +000000 data" ||
+    fail "cd-info does not list the Nero image's track 1 as data at address 0"
+for named in Clone.ccd Clone.img Game.chd Alcohol.mds Alcohol.mdf Nero.nrg; do
     expect 0 "rip named by $named" -- "$importer" -C "$work/rip-$named" "$work/rip/$named"
     diff -r "$tree/DATA" "$work/rip-$named/DATA" >/dev/null || fail "rip named by $named: DATA differs"
 done

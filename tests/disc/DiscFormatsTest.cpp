@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "RawSector.h"
+#include "RipWriter.h"
 #include "TestFiles.h"
 #ifdef MG_CHD
 #include "ChdWriter.h"
@@ -160,53 +161,6 @@ fs::path TocAudioFirst(const fs::path& dir, const Layout& l) {
     return dir / "disc.bin";
 }
 
-// Alcohol's descriptor, version 1: header, one area, the A0 to A2 blocks and one block a
-// track, an extra block a track (pregap, length), a footer naming "*.mdf".
-struct MdsTrack {
-    unsigned char mode;
-    uint32_t sectorSize, lba;
-    uint64_t offset;
-    uint32_t length;
-};
-
-void PutLe(Bytes& bytes, size_t at, uint64_t value, int size) {
-    for (int i = 0; i < size; ++i) bytes[at + i] = static_cast<unsigned char>(value >> (8 * i));
-}
-
-Bytes MdsDescriptor(const std::vector<MdsTrack>& tracks) {
-    const size_t area = 88, blocks = area + 24, count = tracks.size() + 3, extras = blocks + count * 80;
-    const size_t footer = extras + tracks.size() * 8, name = footer + 16;
-    Bytes mds(name + 6, 0);
-    std::memcpy(mds.data(), "MEDIA DESCRIPTOR", 16);
-    mds[16] = 1, mds[17] = 5;
-    PutLe(mds, 0x14, 1, 2);
-    PutLe(mds, 0x50, area, 4);
-    PutLe(mds, area, static_cast<uint32_t>(-150), 4);
-    mds[area + 10] = static_cast<unsigned char>(count);
-    PutLe(mds, area + 12, 1, 2);
-    PutLe(mds, area + 14, tracks.size(), 2);
-    PutLe(mds, area + 20, blocks, 4);
-    for (size_t i = 0; i < 3; ++i) mds[blocks + i * 80 + 4] = static_cast<unsigned char>(0xA0 + i);
-    for (size_t t = 0; t < tracks.size(); ++t) {
-        const size_t at = blocks + (t + 3) * 80;
-        mds[at] = tracks[t].mode;
-        mds[at + 1] = tracks[t].sectorSize == 2448 ? 0x08 : 0x00;
-        mds[at + 2] = tracks[t].mode == 0xA9 ? 0x10 : 0x14;
-        mds[at + 4] = static_cast<unsigned char>(t + 1);
-        PutLe(mds, at + 12, extras + t * 8, 4);
-        PutLe(mds, at + 16, tracks[t].sectorSize, 2);
-        PutLe(mds, at + 36, tracks[t].lba, 4);
-        PutLe(mds, at + 40, tracks[t].offset, 8);
-        PutLe(mds, at + 48, 1, 4);
-        PutLe(mds, at + 52, footer, 4);
-        PutLe(mds, extras + t * 8, t == 0 ? 150 : 0, 4);
-        PutLe(mds, extras + t * 8 + 4, tracks[t].length, 4);
-    }
-    PutLe(mds, footer, name, 4);
-    std::memcpy(mds.data() + name, "*.mdf", 5);
-    return mds;
-}
-
 fs::path Alcohol(const fs::path& dir, const Layout& l) {
     const Bytes data = WrapSectors(ReadImage(TestData() / "genisoimage.iso"), l.layout);
     WriteBytes(dir / "game.mdf", data);
@@ -221,68 +175,6 @@ fs::path AlcoholAudioFirst(const fs::path& dir, const Layout& l) {
     WriteBytes(dir / "game.mds", MdsDescriptor({{0xA9, 2352, 0, 0, kAudioSectors},
                                                 {l.mdsMode, RipStride(l.layout), 1000, kSilence.size(), static_cast<uint32_t>(data.size() / RipStride(l.layout))}}));
     return dir / "game.mdf";
-}
-
-// Nero: the sectors, then the chunks (big-endian), then the footer pointing at them.
-struct NrgTrack {
-    unsigned char mode;
-    uint32_t size;
-    uint64_t index0, index1, end;  // file offsets
-    uint32_t lba;
-    bool data;
-};
-
-void PutBe(Bytes& bytes, uint64_t value, int size) {
-    for (int i = size - 1; i >= 0; --i) bytes.push_back(static_cast<unsigned char>(value >> (8 * i)));
-}
-
-void PutChunk(Bytes& image, const char* id, const Bytes& body) {
-    image.insert(image.end(), id, id + 4);
-    PutBe(image, body.size(), 4);
-    image.insert(image.end(), body.begin(), body.end());
-}
-
-Bytes NrgImage(Bytes image, const std::vector<NrgTrack>& tracks, bool version2, bool tao) {
-    const int width = version2 ? 8 : 4;
-    const uint64_t chunks = image.size();
-    Bytes cue, table;
-    for (size_t t = 0; t < tracks.size(); ++t) {
-        const unsigned char control = tracks[t].data ? 0x41 : 0x01, number = static_cast<unsigned char>(t + 1);
-        for (unsigned char index : {0, 1}) {
-            cue.insert(cue.end(), {control, number, index, 0});
-            PutBe(cue, static_cast<uint32_t>(tracks[t].lba - (index == 0 ? 150 : 0)), 4);
-        }
-    }
-    if (tao) {
-        for (const NrgTrack& track : tracks) {
-            PutBe(table, track.index1, width);
-            PutBe(table, track.end - track.index1, width);
-            PutBe(table, track.mode, 4);
-            PutBe(table, track.lba, 4);
-            PutBe(table, 0, 4);
-            if (version2) PutBe(table, (track.end - track.index1) / track.size, 4);
-        }
-    } else {
-        PutBe(table, 0, 4);
-        table.resize(table.size() + 14 + 2, 0);  // catalog number, table type
-        table.push_back(1);
-        table.push_back(static_cast<unsigned char>(tracks.size()));
-        for (const NrgTrack& track : tracks) {
-            table.resize(table.size() + 12, 0);  // ISRC
-            PutBe(table, track.size, 2);
-            table.insert(table.end(), {track.mode, 0, 0, 0});
-            for (uint64_t offset : {track.index0, track.index1, track.end}) PutBe(table, offset, width);
-        }
-    }
-    PutChunk(image, version2 ? "CUEX" : "CUES", cue);
-    PutChunk(image, tao ? (version2 ? "ETN2" : "ETNF") : (version2 ? "DAOX" : "DAOI"), table);
-    Bytes count;
-    PutBe(count, tracks.size(), 4);
-    PutChunk(image, "SINF", count);
-    PutChunk(image, "END!", {});
-    image.insert(image.end(), version2 ? "NER5" : "NERO", (version2 ? "NER5" : "NERO") + 4);
-    PutBe(image, chunks, width);
-    return image;
 }
 
 // Disc at once: the data track's 150-sector pregap stored before it.
