@@ -24,11 +24,7 @@ void Write(const std::string& folder, const std::string& name, const Bytes& imag
 // the name it is read under (7: disc.chd).
 void WriteSheetSeeds(const std::string& folder) {
     const Bytes sectors = WrapSectors(BuildImage({Dir("DATA", {File("A.BIN;1", "a")})}), RipLayout::Mode1);
-    Bytes frames;
-    for (size_t at = 0; at < sectors.size(); at += 2352) {
-        frames.insert(frames.end(), sectors.begin() + static_cast<std::ptrdiff_t>(at), sectors.begin() + static_cast<std::ptrdiff_t>(at + 2352));
-        frames.resize(frames.size() + 96, 0);
-    }
+    const Bytes frames = WithEmptySubchannel(sectors);
     Bytes chd(1, 7);
     const Bytes image = WriteChdZstd(frames, "TRACK:1 TYPE:MODE1_RAW SUBTYPE:NONE FRAMES:" + std::to_string(sectors.size() / 2352) +
                                                  " PREGAP:0 PGTYPE:MODE1 PGSUB:NONE POSTGAP:0");

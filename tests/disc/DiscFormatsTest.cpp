@@ -229,11 +229,7 @@ fs::path ChdAudioFirst(const fs::path& dir, const Layout& l) { return Chdman(dir
 // Zstandard hunks, which Debian's chdman cannot write: made in code.
 fs::path ChdZstd(const fs::path& dir, const Layout& l) {
     const Bytes sectors = WrapSectors(ReadImage(TestData() / "genisoimage.iso"), l.layout);
-    Bytes frames;
-    for (size_t at = 0; at < sectors.size(); at += 2352) {
-        frames.insert(frames.end(), sectors.begin() + static_cast<std::ptrdiff_t>(at), sectors.begin() + static_cast<std::ptrdiff_t>(at + 2352));
-        frames.resize(frames.size() + 96, 0);
-    }
+    const Bytes frames = WithEmptySubchannel(sectors);
     const std::string type = l.layout == RipLayout::Mode1 ? "MODE1_RAW" : "MODE2_RAW";
     WriteBytes(dir / "game.chd", WriteChdZstd(frames, "TRACK:1 TYPE:" + type + " SUBTYPE:NONE FRAMES:" + std::to_string(sectors.size() / 2352) +
                                                           " PREGAP:0 PGTYPE:MODE1 PGSUB:NONE POSTGAP:0"));

@@ -145,11 +145,7 @@ const std::string kChdFile(30000, 'a');
 // A CHD of a game in Zstandard hunks; the hunk `damaged`, if any, fails its CRC.
 Bytes GameChd(size_t damaged = SIZE_MAX) {
     const Bytes sectors = WrapSectors(BuildImage({Dir("DATA", {File("A.BIN;1", kChdFile)})}), RipLayout::Mode1);
-    Bytes frames;
-    for (size_t at = 0; at < sectors.size(); at += 2352) {
-        frames.insert(frames.end(), sectors.begin() + static_cast<std::ptrdiff_t>(at), sectors.begin() + static_cast<std::ptrdiff_t>(at + 2352));
-        frames.resize(frames.size() + 96, 0);
-    }
+    const Bytes frames = WithEmptySubchannel(sectors);
     return WriteChdZstd(frames, "TRACK:1 TYPE:MODE1_RAW SUBTYPE:NONE FRAMES:" + std::to_string(sectors.size() / 2352) +
                                     " PREGAP:0 PGTYPE:MODE1 PGSUB:NONE POSTGAP:0",
                         damaged);

@@ -80,6 +80,15 @@ private:
 
 }  // namespace
 
+Bytes WithEmptySubchannel(const Bytes& sectors) {
+    Bytes frames;
+    for (size_t at = 0; at + kSector <= sectors.size(); at += kSector) {
+        frames.insert(frames.end(), sectors.begin() + static_cast<std::ptrdiff_t>(at), sectors.begin() + static_cast<std::ptrdiff_t>(at + kSector));
+        frames.resize(frames.size() + (kFrame - kSector), 0);
+    }
+    return frames;
+}
+
 Bytes WriteChdZstd(const Bytes& frames, const std::string& track, size_t damaged) {
     Bytes padded = frames;
     padded.resize((frames.size() + kHunk - 1) / kHunk * kHunk, 0);

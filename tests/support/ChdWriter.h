@@ -14,4 +14,7 @@ namespace test {
 // any, gets a CRC its data does not match, as a damaged copy would.
 Bytes WriteChdZstd(const Bytes& frames, const std::string& track, size_t damaged = SIZE_MAX);
 
+// Raw 2352-byte sectors as CHD frames: each followed by 96 bytes of empty subchannel.
+Bytes WithEmptySubchannel(const Bytes& sectors);
+
 }  // namespace test
