@@ -6,7 +6,9 @@
 
 #include <unistd.h>
 
+#include "Console.h"
 #include "Folders.h"
+#include "Report.h"
 #include "game/GameLocations.h"
 
 namespace {
@@ -16,7 +18,37 @@ std::string Environment(const char* name) {
     return value ? value : "";
 }
 
+std::string Joined(const std::vector<std::string>& list) {
+    std::string text;
+    for (const std::string& item : list) text += (text.empty() ? "" : ", ") + Printable(item);
+    return text;
+}
+
 }  // namespace
+
+FoundSources FindSources() {
+    const DetectionPlaces places = PlacesFromEnvironment();
+    return {FindGogImage(places), FindSteamImage(places), FindDiscMount(places)};
+}
+
+std::string DetectionHelp() {
+    return "Without IMAGE, the game is looked for, in this order: the GOG edition installed through\n"
+           "Wine (the installer's registry key in $WINEPREFIX, ~/.wine, ~/Games/*, Bottles and CrossOver\n"
+           "bottles), Heroic or minigalaxy; Steam's folders (~/.steam/steam, ~/.steam/root,\n"
+           "~/.local/share/Steam, $XDG_DATA_HOME/Steam, Flatpak, snap, ~/Library/Application Support/Steam)\n"
+           "and every library they list; and mounted media (/media/$USER/*, /run/media/$USER/*,\n"
+           "/media/*, /mnt/*, /Volumes/*) whose root holds DATA/CRED1.PCX.\n";
+}
+
+void ReportPlacesLooked() {
+    const DetectionPlaces places = PlacesFromEnvironment();
+    std::vector<std::string> steamPlaces = SteamFolders(places);
+    for (std::string& folder : steamPlaces) folder += "/steamapps";
+    Write(Stream::Err, "  GOG in Wine prefixes: " + Joined(WinePrefixPlaces(places)) + "\n" +
+                           "  GOG in launchers' lists: " + Joined(GogLauncherPlaces(places)) + "\n" +
+                           "  Steam, and the libraries it lists, in: " + Joined(steamPlaces) + "\n" +
+                           "  a game disc (DATA/CRED1.PCX) mounted in: " + Joined(MediaFolders(places)) + "\n");
+}
 
 DetectionPlaces PlacesFromEnvironment() {
     DetectionPlaces places;

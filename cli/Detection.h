@@ -1,10 +1,26 @@
-// Finding the game on Linux and macOS, as the Windows program does on Windows: the GOG
-// edition installed through Wine or a launcher, Steam's folders and the libraries they
-// list, and a mounted game disc.
+// Finding the game. On Windows as the window does (sources/); on Linux and macOS the same
+// sources where those systems keep them: the GOG edition installed through Wine or a
+// launcher, Steam's folders and the libraries they list, and a mounted game disc.
 #pragma once
 
 #include <string>
 #include <vector>
+
+// The sources found, in the order they are offered ("" where none was found).
+struct FoundSources {
+    std::string gog;    // the GOG edition's image
+    std::string steam;  // the Steam edition's image
+    std::string disc;   // the game disc: where it is mounted, or its drive ("D:\")
+};
+FoundSources FindSources();
+
+// Where the game is looked for, for --help: a paragraph.
+std::string DetectionHelp();
+
+// Says where the game was looked for, one line per kind of place (after "no source found").
+void ReportPlacesLooked();
+
+// The rest is for POSIX systems.
 
 // Where to look. Taken from the environment: HOME, XDG_DATA_HOME, XDG_CONFIG_HOME,
 // WINEPREFIX and USER, which MARROWGATE_HOME and MARROWGATE_MEDIA_ROOT (a folder standing

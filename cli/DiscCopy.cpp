@@ -1,5 +1,5 @@
-// CopyDiscFolders: opendir, then mkdir (failing when DATA or FMV exists), then the tree,
-// depth first in name order; files completed before a failure stay.
+// CopyDiscFolders: the source listed, then its copy made (failing when DATA or FMV
+// exists), then the tree, depth first in name order; files completed before a failure stay.
 #include "DiscCopy.h"
 
 #include <algorithm>
@@ -8,11 +8,6 @@
 #include <cstdio>
 #include <functional>
 #include <vector>
-
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "Folders.h"
 #include "Progress.h"
@@ -28,41 +23,21 @@ constexpr size_t kCopyBufferSize = 512 * 1024;
 constexpr int kMaxDepth = 64;
 const char* const kGameFolders[] = {"DATA", "FMV"};
 
-// The folder's entries, sorted, without "." and ".."; false when it cannot be listed.
-bool ListFolder(const std::string& folder, std::vector<std::string>& names, int& error) {
-    DIR* dir = opendir(folder.c_str());
-    if (!dir) {
-        error = errno;
-        return false;
-    }
-    errno = 0;
-    while (dirent* entry = readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (name != "." && name != "..") names.push_back(name);
-    }
-    error = errno;
-    closedir(dir);
-    std::sort(names.begin(), names.end());
-    return error == 0;
-}
-
 // Visits every folder and file under `folder` (links not followed), `depth` levels down.
-void Walk(const std::string& folder, int depth, const std::function<void(const std::string&, const struct stat&)>& visit) {
-    std::vector<std::string> names;
+void Walk(const std::string& folder, int depth, const std::function<void(const FolderEntry&)>& visit) {
+    std::vector<FolderEntry> entries;
     int error = 0;
-    if (depth > kMaxDepth || !ListFolder(folder, names, error)) return;
-    for (const std::string& name : names) {
-        struct stat info;
-        const std::string path = folder + "/" + name;
-        if (lstat(path.c_str(), &info) != 0) continue;
-        visit(name, info);
-        if (S_ISDIR(info.st_mode)) Walk(path, depth + 1, visit);
+    if (depth > kMaxDepth) return;
+    ListFolder(folder, entries, error);
+    for (const FolderEntry& entry : entries) {
+        visit(entry);
+        if (entry.isFolder) Walk(JoinPath(folder, entry.name), depth + 1, visit);
     }
 }
 
 std::string SourceFolder(const std::string& mount, const char* name) {
     const std::string found = FindEntryIgnoringCase(mount, name);
-    return found.empty() ? mount + "/" + name : found;
+    return found.empty() ? JoinPath(mount, name) : found;
 }
 
 std::string Upper(std::string name) {
@@ -83,21 +58,22 @@ public:
         ended = ended || (cause == DiscCopyResult::OutputFailed && IsOutputFull(error));
     }
 
-    // Copies one file under its temporary name, renamed into place when complete; on
-    // failure reports the side that failed and leaves nothing behind.
-    void CopyFile(const std::string& source, const OutputFolder& folder, const std::string& name,
+    // Copies one file under its temporary name, with the disc's time, renamed into place
+    // when complete; on failure reports the side that failed and leaves nothing behind.
+    void CopyFile(const std::string& source, int64_t modified, const OutputFolder& folder, const std::string& name,
                   const std::string& shown) {
-        const int in = open(source.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-        if (in < 0) return Fail(DiscCopyResult::SourceUnreadable, source, "cannot read", errno);
+        FILE* in = OpenToRead(source);
+        if (!in) return Fail(DiscCopyResult::SourceUnreadable, source, "cannot read", errno);
         FILE* out = folder.CreateTemporary(name);
         if (!out) {
             const int error = errno;
-            close(in);
+            std::fclose(in);
             return Fail(DiscCopyResult::OutputFailed, folder.PathOf(name), "cannot write", error);
         }
         m_console.OnFile(shown, 0);
         const bool copied = Pump(in, out, source, folder.PathOf(name));
-        close(in);
+        std::fclose(in);
+        if (copied) SetFileTime(out, modified);  // as the disc has it
         const bool closed = std::fclose(out) == 0;
         if (copied && !closed) Fail(DiscCopyResult::OutputFailed, folder.PathOf(name), "cannot write", errno);
         const int error = copied && closed ? folder.Commit(name) : 0;
@@ -108,10 +84,10 @@ public:
     // Copies the tree at `source` into `parent`'s new folder `name`; false on any failure.
     bool CopyFolder(const std::string& source, const OutputFolder& parent, const std::string& name,
                     const std::string& shown, int depth) {
-        std::vector<std::string> names;
+        std::vector<FolderEntry> entries;
         int error = 0;
         // The source is listed first: a disc taken out leaves no empty folder behind.
-        if (!ListFolder(source, names, error) && names.empty()) {
+        if (!ListFolder(source, entries, error) && entries.empty()) {
             Fail(DiscCopyResult::SourceUnreadable, source, "cannot read", error);
             return false;
         }
@@ -123,18 +99,16 @@ public:
         }
         if (error != 0) Fail(DiscCopyResult::SourceUnreadable, source, "cannot read", error);
         const DiscCopyResult before = result;
-        for (const std::string& entry : names) {
+        for (const FolderEntry& entry : entries) {
             if (ended) break;
-            const std::string from = source + "/" + entry;
-            struct stat info;
-            if (lstat(from.c_str(), &info) != 0 || !(S_ISREG(info.st_mode) || S_ISDIR(info.st_mode)))
-                continue;  // links and devices on the disc are not followed
-            const std::string outName = m_options.upperCaseNames ? Upper(entry) : entry;
+            const std::string from = JoinPath(source, entry.name);
+            if (!entry.isFile && !entry.isFolder) continue;  // links and devices on the disc are not followed
+            const std::string outName = m_options.upperCaseNames ? Upper(entry.name) : entry.name;
             if (!IsSafeName(outName) || IsTemporaryName(outName)) {
                 Fail(DiscCopyResult::UnsafeName, from, "name not safe to create", 0);
                 continue;
             }
-            if (S_ISREG(info.st_mode)) CopyFile(from, folder, outName, shown + "/" + outName);
+            if (entry.isFile) CopyFile(from, entry.modified, folder, outName, shown + "/" + outName);
             else if (depth < kMaxDepth) CopyFolder(from, folder, outName, shown + "/" + outName, depth + 1);
         }
         return result == before;
@@ -142,7 +116,7 @@ public:
 
 private:
     // Reads `in` to its end into `out`; false (said) on a failure or a stop.
-    bool Pump(int in, FILE* out, const std::string& source, const std::string& destination) {
+    bool Pump(FILE* in, FILE* out, const std::string& source, const std::string& destination) {
         std::vector<unsigned char> buffer(kCopyBufferSize);
         for (;;) {
             if (m_options.stop && m_options.stop->load() != 0) {
@@ -151,10 +125,9 @@ private:
                 ended = true;
                 return false;
             }
-            const ssize_t got = read(in, buffer.data(), buffer.size());
-            if (got < 0 && errno == EINTR) continue;
-            if (got < 0) {
-                Fail(DiscCopyResult::SourceUnreadable, source, "cannot read", errno);
+            const size_t got = std::fread(buffer.data(), 1, buffer.size(), in);
+            if (got == 0 && std::ferror(in)) {
+                Fail(DiscCopyResult::SourceUnreadable, source, "cannot read", errno ? errno : EIO);
                 return false;
             }
             if (got == 0) return true;
@@ -176,10 +149,10 @@ private:
 DiscTotals CountDiscFolders(const std::string& mount) {
     DiscTotals totals;
     for (const char* folder : kGameFolders) {
-        Walk(SourceFolder(mount, folder), 0, [&](const std::string&, const struct stat& info) {
-            if (!S_ISREG(info.st_mode)) return;
+        Walk(SourceFolder(mount, folder), 0, [&](const FolderEntry& entry) {
+            if (!entry.isFile) return;
             ++totals.files;
-            totals.bytes += static_cast<uint64_t>(info.st_size);
+            totals.bytes += entry.size;
         });
     }
     return totals;
@@ -188,8 +161,8 @@ DiscTotals CountDiscFolders(const std::string& mount) {
 bool DiscNamesAreLowerCase(const std::string& mount) {
     bool lower = true;
     for (const char* folder : kGameFolders) {
-        Walk(SourceFolder(mount, folder), 0, [&](const std::string& name, const struct stat&) {
-            lower = lower && std::none_of(name.begin(), name.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
+        Walk(SourceFolder(mount, folder), 0, [&](const FolderEntry& entry) {
+            lower = lower && std::none_of(entry.name.begin(), entry.name.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
         });
     }
     return lower;

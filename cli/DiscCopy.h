@@ -1,5 +1,6 @@
-// Copying the game's folders from a disc mounted on a POSIX system, when its device cannot
-// be read: all of DATA and FMV, subfolders too, into new folders DATA and FMV.
+// Copying the game's folders from a disc's files: from where it is mounted on a POSIX
+// system, when its device cannot be read, or from its drive on Windows. All of DATA and
+// FMV, subfolders too, into new folders DATA and FMV.
 #pragma once
 
 #include <atomic>
@@ -33,8 +34,8 @@ DiscTotals CountDiscFolders(const std::string& mount);
 bool DiscNamesAreLowerCase(const std::string& mount);
 
 // Copies DATA, then (only if that succeeded) FMV, from the disc mounted at `mount` into
-// `outputRoot`, never following a symbolic link on the disc. Each file is written under a
-// temporary name and renamed into place when complete; the output is walked by folder, as
+// `outputRoot`, never following a link on the disc. Each file is written under a
+// temporary name, takes the disc's time, and is renamed into place when complete; the output is walked by folder, as
 // the engine walks it. Each file and problem goes to `console`; the first problem's cause
 // is the result; a full disk ends the copy at once.
 DiscCopyResult CopyDiscFolders(const std::string& mount, const std::string& outputRoot, const DiscCopyOptions& options,

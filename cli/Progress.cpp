@@ -1,21 +1,12 @@
 // ConsoleObserver: progress on stderr, listings on stdout, problems as single lines.
 #include "Progress.h"
 
-#include <cstdio>
-
-#include <sys/ioctl.h>
-#include <unistd.h>
-
+#include "Console.h"
 #include "Report.h"
 
 namespace {
 
 constexpr int kMaxProblemLines = 20;
-
-size_t TerminalWidth() {
-    winsize size{};
-    return ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 20 ? size.ws_col : 80;
-}
 
 }  // namespace
 
@@ -25,13 +16,13 @@ ConsoleObserver::ConsoleObserver(std::string source, bool showProgress, bool lis
       m_totalFiles(totalFiles), m_totalBytes(totalBytes) {}
 
 void ConsoleObserver::OnDirectory(const std::string& path) {
-    if (m_listPaths) std::printf("%s/\n", Printable(path).c_str());
+    if (m_listPaths) Write(Stream::Out, Printable(path) + "/\n");
 }
 
 void ConsoleObserver::OnFile(const std::string& path, uint32_t) {
     ++m_files;
     m_current = path;
-    if (m_listPaths) std::printf("%s\n", Printable(path).c_str());
+    if (m_listPaths) Write(Stream::Out, Printable(path) + "\n");
     Draw(false);
 }
 
@@ -52,7 +43,7 @@ void ConsoleObserver::OnProblem(const ExtractProblem& problem) {
 
 void ConsoleObserver::Problem(const std::string& where, const std::string& what, int systemError) {
     if (++m_problems > kMaxProblemLines) return;
-    if (m_lineShown) std::fputs("\r\033[K", stderr);
+    if (m_lineShown) Write(Stream::Err, EraseLine());
     m_lineShown = false;
     ReportProblem(where, what, systemError);
 }
@@ -68,15 +59,14 @@ void ConsoleObserver::Draw(bool force) {
                        Printable(m_current);
     const size_t width = TerminalWidth() - 1;
     if (line.size() > width) line.resize(width);
-    std::fprintf(stderr, "\r\033[K%s", line.c_str());
-    std::fflush(stderr);
+    Write(Stream::Err, EraseLine() + line);
     m_lineShown = true;
 }
 
 void ConsoleObserver::Finish() {
     if (m_problems > kMaxProblemLines)
         ReportProblem(m_source, std::to_string(m_problems - kMaxProblemLines) + " more problems not shown");
-    if (!m_showProgress) return;
+    if (!m_showProgress || (!m_lineShown && m_files == 0)) return;  // nothing was read: nothing to sum up
     Draw(true);
-    std::fputs("\n", stderr);
+    Write(Stream::Err, "\n");
 }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "Console.h"
 #include "text/Utf8.h"
 
 std::string Megabytes(uint64_t bytes) {
@@ -12,7 +13,7 @@ std::string Megabytes(uint64_t bytes) {
     return text;
 }
 
-void ReportError(const std::string& message) { std::fprintf(stderr, "marrowgate-import: %s\n", message.c_str()); }
+void ReportError(const std::string& message) { Write(Stream::Err, "marrowgate-import: " + message + "\n"); }
 
 void ReportProblem(const std::string& where, const std::string& what, int systemError) {
     std::string message = Printable(where) + ": " + what;

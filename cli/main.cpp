@@ -9,13 +9,14 @@
 #include <new>
 
 #include <CLI/CLI.hpp>
-#include <sys/stat.h>
-#include <sys/statvfs.h>
-#include <unistd.h>
 
+#include "Console.h"
 #include "Detection.h"
 #include "ExitStatus.h"
+#include "Folders.h"
+#ifndef _WIN32
 #include "MountTable.h"
+#endif
 #include "DiscCopy.h"
 #include "Progress.h"
 #include "Report.h"
@@ -29,15 +30,6 @@ namespace {
 const char* const kExitStatusNote =
     "From 6 on, every good file is still imported; a file appears only when it is complete,\n"
     "and nothing imported before is removed.\n";
-
-const char* const kHelpWithoutImage =
-    "Without IMAGE, the game is looked for, in this order: the GOG edition installed through\n"
-    "Wine (the installer's registry key in $WINEPREFIX, ~/.wine, ~/Games/*, Bottles and CrossOver\n"
-    "bottles), Heroic or minigalaxy; Steam's folders (~/.steam/steam, ~/.steam/root,\n"
-    "~/.local/share/Steam, $XDG_DATA_HOME/Steam, Flatpak, snap, ~/Library/Application Support/Steam)\n"
-    "and every library they list; and mounted media (/media/$USER/*, /run/media/$USER/*,\n"
-    "/media/*, /mnt/*, /Volumes/*) whose root holds DATA/CRED1.PCX.\n"
-    "\n";
 
 struct Options {
     std::string image;
@@ -54,52 +46,28 @@ struct Options {
 bool AcceptEverything(std::string) { return true; }
 
 void ReportImported(uint64_t files, const std::string& directory) {
-    std::fprintf(stderr, "Imported %llu files into %s\n", static_cast<unsigned long long>(files),
-                 Printable(directory).c_str());
+    Write(Stream::Err, "Imported " + std::to_string(files) + " files into " + Printable(directory) + "\n");
 }
 
-// Set by SIGINT and SIGTERM to the signal's number: the work stops, drops the file it was
-// writing, and the program ends with 130 or 143, as shells expect.
+// Set on a request to stop (Console.h), to SIGINT or SIGTERM: the work stops, drops the
+// file it was writing, and the program ends with 130 or 143, as shells expect.
 std::atomic<int> g_stop{0};
-
-extern "C" void OnStopSignal(int signal) { g_stop.store(signal); }
-
-void CatchStopSignals() {
-    struct sigaction action {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-}
 
 int StoppedStatus() { return ExitStatusOf(g_stop.load() == SIGTERM ? ExitCause::Terminated : ExitCause::Interrupted); }
 
 // Creates the output folder and every missing folder of its path, as mkdir -p does; false
 // (with the line said) when it cannot.
 bool PrepareOutputFolder(const std::string& directory) {
-    struct stat folder;
-    if (stat(directory.c_str(), &folder) == 0) {  // may be a link of the user's
-        if (S_ISDIR(folder.st_mode)) return true;
-        ReportProblem(directory, "cannot write", ENOTDIR);
-        return false;
-    }
-    for (size_t slash = directory.find('/', 1);; slash = directory.find('/', slash + 1)) {
-        const std::string part = directory.substr(0, slash);
-        const int error = MakeDirectoryUtf8(part);
-        if (error != 0) {
-            ReportProblem(part, "cannot write", error == EEXIST ? ENOTDIR : error);
-            return false;
-        }
-        if (slash == std::string::npos) return true;
-    }
+    std::string failed;
+    const int error = MakeFolders(directory, failed);
+    if (error != 0) ReportProblem(failed, "cannot write", error);
+    return error == 0;
 }
 
 // Refuses (with both figures said) when `bytes` will not fit in the output folder.
 bool FitsInOutputFolder(const std::string& directory, uint64_t bytes) {
-    struct statvfs space;
-    if (statvfs(directory.c_str(), &space) != 0) return true;  // nothing to go by: the writes will tell
-    const uint64_t free = uint64_t{space.f_bavail} * space.f_frsize;
+    uint64_t free = 0;
+    if (!FreeSpace(directory, free)) return true;  // nothing to go by: the writes will tell
     if (bytes <= free) return true;
     ReportProblem(directory, "not enough free space: " + Megabytes(bytes) + " MB to write, " + Megabytes(free) + " MB free");
     return false;
@@ -122,15 +90,14 @@ int TestImage(const Options& options, const ExtractFilter& filter) {
         return ExitStatusOf(result);
     const std::string image = Printable(options.image);
     if (stats.sectorsWithoutCodes > 0)
-        std::fprintf(stderr, "%s: %llu sectors carry no EDC or ECC: they were read, not checked\n", image.c_str(),
-                     static_cast<unsigned long long>(stats.sectorsWithoutCodes));
+        Write(Stream::Err, image + ": " + std::to_string(stats.sectorsWithoutCodes) +
+                               " sectors carry no EDC or ECC: they were read, not checked\n");
     if (stats.sectorsChecked == 0 && stats.sectorsWithoutCodes == 0)
-        std::fprintf(stderr, "%s: no sector codes in this image (cooked, or a device): the tree and the reads were "
-                             "checked\n", image.c_str());
+        Write(Stream::Err, image + ": no sector codes in this image (cooked, or a device): the tree and the reads "
+                                   "were checked\n");
     if (result == ExtractOk && !options.quiet) {
-        std::printf("%s: sound: %llu files read, %llu sectors checked\n", image.c_str(),
-                    static_cast<unsigned long long>(console.files()),
-                    static_cast<unsigned long long>(stats.sectorsChecked));
+        Write(Stream::Out, image + ": sound: " + std::to_string(console.files()) + " files read, " +
+                               std::to_string(stats.sectorsChecked) + " sectors checked\n");
     }
     return ExitStatusOf(result);
 }
@@ -139,7 +106,7 @@ int ImportImage(const Options& options) {
     const ExtractFilter filter = options.all ? ExtractFilter(AcceptEverything) : ExtractFilter(GameFolderFilter);
     if (options.test) return TestImage(options, filter);
     if (!options.list && !PrepareOutputFolder(options.directory)) return ExitStatusOf(ExitCause::OutputFailed);
-    const bool showProgress = !options.quiet && !options.list && isatty(STDERR_FILENO);
+    const bool showProgress = !options.quiet && !options.list && IsTerminal(Stream::Err);
 
     // A listing pass first gives the totals: for the free space, and the progress line.
     TotalsObserver totals;
@@ -169,7 +136,7 @@ int ImportImage(const Options& options) {
 // ISO 9660 disc records them.
 int CopyDisc(const Options& options, const std::string& mount, bool upperCase) {
     if (!PrepareOutputFolder(options.directory)) return ExitStatusOf(ExitCause::OutputFailed);
-    const bool showProgress = !options.quiet && isatty(STDERR_FILENO);
+    const bool showProgress = !options.quiet && IsTerminal(Stream::Err);
     const DiscTotals totals = CountDiscFolders(mount);
     if (!FitsInOutputFolder(options.directory, totals.bytes)) return ExitStatusOf(ExitCause::NoSpace);
     ConsoleObserver console(mount, showProgress, false, totals.files, totals.bytes);
@@ -189,6 +156,11 @@ int CopyDisc(const Options& options, const std::string& mount, bool upperCase) {
     return ExitStatusOf(ExitCause::Internal);
 }
 
+#ifdef _WIN32
+// A disc in a drive ("D:\\", or any folder that holds one): copied from its files, as the
+// window copies it.
+int ImportDisc(const Options& options, const std::string& drive) { return CopyDisc(options, drive, false); }
+#else
 // A disc mounted at `mount`: read through its device, as its image would be, when the mount
 // table names one that can be opened; else copied from the folder.
 int ImportDisc(const Options& options, const std::string& mount) {
@@ -209,37 +181,21 @@ int ImportDisc(const Options& options, const std::string& mount) {
     }
     return CopyDisc(options, mount, mounted && mounted->type == "iso9660" && DiscNamesAreLowerCase(mount));
 }
-
-// Says where the game was looked for, one line per kind of place, and how to name it.
-void ReportNothingFound(const DetectionPlaces& places) {
-    const auto joined = [](const std::vector<std::string>& list) {
-        std::string text;
-        for (const std::string& item : list) text += (text.empty() ? "" : ", ") + Printable(item);
-        return text;
-    };
-    ReportError("no source of the game found. Looked for:");
-    std::vector<std::string> steamPlaces = SteamFolders(places);
-    for (std::string& folder : steamPlaces) folder += "/steamapps";
-    std::fprintf(stderr, "  GOG in Wine prefixes: %s\n", joined(WinePrefixPlaces(places)).c_str());
-    std::fprintf(stderr, "  GOG in launchers' lists: %s\n", joined(GogLauncherPlaces(places)).c_str());
-    std::fprintf(stderr, "  Steam, and the libraries it lists, in: %s\n", joined(steamPlaces).c_str());
-    std::fprintf(stderr, "  a game disc (DATA/CRED1.PCX) mounted in: %s\n", joined(MediaFolders(places)).c_str());
-    std::fprintf(stderr, "Give the image's path (GAME.GOG), or --disc DIR for a mounted disc.\n");
-}
+#endif
 
 // No image given: look for the game as the Windows program does, say what was found, and
 // import from the first source found (GOG, Steam, the disc) or the chosen one.
 int DetectAndImport(Options options) {
-    const DetectionPlaces places = PlacesFromEnvironment();
+    const FoundSources found = FindSources();
     const struct {
         const char* option;
         const char* label;
         const char* name;
         std::string path;
     } sources[] = {
-        {"gog", "GOG", "GOG", FindGogImage(places)},
-        {"steam", "Steam", "Steam", FindSteamImage(places)},
-        {"disc", "Disc", "the disc", FindDiscMount(places)},
+        {"gog", "GOG", "GOG", found.gog},
+        {"steam", "Steam", "Steam", found.steam},
+        {"disc", "Disc", "the disc", found.disc},
     };
     bool any = false;
     for (const auto& source : sources) {
@@ -247,10 +203,12 @@ int DetectAndImport(Options options) {
         // --detect prints what it found as its output; an import says it on stderr, so
         // that --list prints nothing but the list on stdout.
         if (!source.path.empty() && (options.detect || !options.quiet))
-            std::fprintf(options.detect ? stdout : stderr, "%s: %s\n", source.label, Printable(source.path).c_str());
+            Write(options.detect ? Stream::Out : Stream::Err, std::string(source.label) + ": " + Printable(source.path) + "\n");
     }
     if (!any) {
-        ReportNothingFound(places);
+        ReportError("no source of the game found. Looked for:");
+        ReportPlacesLooked();
+        Write(Stream::Err, "Give the image's path (GAME.GOG), or --disc DIR for a mounted disc.\n");
         return ExitStatusOf(ExitCause::NoSource);
     }
     if (options.detect) return 0;
@@ -264,7 +222,7 @@ int DetectAndImport(Options options) {
         return ExitStatusOf(ExitCause::NoSource);
     }
     const bool useDisc = std::string(chosen->option) == "disc";
-    if (!options.quiet) std::fprintf(stderr, "Importing from %s.\n", chosen->name);
+    if (!options.quiet) Write(Stream::Err, "Importing from " + std::string(chosen->name) + ".\n");
     if (useDisc) {
         if (options.list || options.all) {
             ReportError("--list and --all read images, not discs");
@@ -306,15 +264,19 @@ int main(int argc, char** argv) {
     test->excludes(list);
     app.add_flag("-q,--quiet", options.quiet, "show nothing but errors");
     app.set_version_flag("--version", "marrowgate-import " MG_VERSION);
-    app.footer(kHelpWithoutImage + ExitStatusHelp() + kExitStatusNote);
+    app.footer(DetectionHelp() + "\n" + ExitStatusHelp() + kExitStatusNote);
 
+    PrepareProcess();
+    const std::vector<std::string> arguments = ProgramArguments(argc, argv);
+    std::vector<const char*> pointers;
+    for (const std::string& argument : arguments) pointers.push_back(argument.c_str());
     try {
-        app.parse(argc, argv);
+        app.parse(static_cast<int>(pointers.size()), pointers.data());
     } catch (const CLI::CallForHelp&) {
-        std::fputs(app.help().c_str(), stdout);
+        Write(Stream::Out, app.help());
         return 0;
     } catch (const CLI::CallForVersion&) {
-        std::puts("marrowgate-import " MG_VERSION);
+        Write(Stream::Out, "marrowgate-import " MG_VERSION "\n");
         return 0;
     } catch (const CLI::ParseError& e) {
         ReportError(std::string(e.what()) + "\nTry 'marrowgate-import --help'.");
@@ -322,19 +284,20 @@ int main(int argc, char** argv) {
     }
 
     try {
-        CatchStopSignals();
+        CatchStopRequests(g_stop);
         const int status = Run(options);
         // What was printed as output must have arrived, as for ls and tar.
-        if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-            ReportProblem("standard output", "cannot write", errno);
+        int error = 0;
+        if (!FinishOutput(error)) {
+            ReportProblem("standard output", "cannot write", error);
             return status != 0 ? status : ExitStatusOf(ExitCause::StandardOutputFailed);
         }
         return status;
     } catch (const std::bad_alloc&) {
-        std::fputc('\n', stderr);  // past a progress line
+        Write(Stream::Err, "\n");  // past a progress line
         ReportError("out of memory");
     } catch (const std::exception& e) {
-        std::fputc('\n', stderr);
+        Write(Stream::Err, "\n");
         ReportError(e.what());
     }
     return ExitStatusOf(ExitCause::Internal);

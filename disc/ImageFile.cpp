@@ -4,6 +4,8 @@
 #include <cerrno>
 
 #ifdef _WIN32
+#include <cstdlib>
+
 #include <sys/stat.h>
 #include <sys/types.h>
 
@@ -17,13 +19,30 @@
 
 #ifdef _WIN32
 
+std::wstring WidePath(const std::string& path) {
+    constexpr size_t kShortestLimit = 248;  // CreateDirectory's: room for an 8.3 name inside
+    std::wstring wide = WidenUtf8(path);
+    if (wide.size() < kShortestLimit || wide.compare(0, 4, L"\\\\?\\") == 0 || wide.compare(0, 4, L"\\\\.\\") == 0)
+        return wide;
+    wchar_t* full = _wfullpath(nullptr, wide.c_str(), 0);
+    if (!full) return wide;
+    std::wstring absolute = full;
+    std::free(full);
+    // The prefix turns off every rewriting of the path: no '/' may be left in it.
+    for (wchar_t& c : absolute) {
+        if (c == L'/') c = L'\\';
+    }
+    if (absolute.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + absolute.substr(2);  // \\server\share
+    return L"\\\\?\\" + absolute;
+}
+
 FILE* OpenFileUtf8(const std::string& path, const char* mode) {
-    return _wfopen(WidenUtf8(path).c_str(), WidenUtf8(mode).c_str());
+    return _wfopen(WidePath(path).c_str(), WidenUtf8(mode).c_str());
 }
 
 FILE* OpenImageFileUtf8(const std::string& path, std::string&) {
     struct _stat64 info;
-    if (_wstat64(WidenUtf8(path).c_str(), &info) == 0 && (info.st_mode & _S_IFDIR)) {
+    if (_wstat64(WidePath(path).c_str(), &info) == 0 && (info.st_mode & _S_IFDIR)) {
         errno = EISDIR;
         return nullptr;
     }

@@ -21,3 +21,10 @@ uint64_t FileSize64(FILE* file);
 
 // Seeks to a 64-bit position from the start of the file; false on failure.
 bool SeekFile64(FILE* file, uint64_t position);
+
+#ifdef _WIN32
+// A UTF-8 path as Windows' wide calls take it. A path too long for them (260 characters
+// with the name, 248 for a folder) is made absolute and given the "\\?\" prefix, which
+// lifts the limit.
+std::wstring WidePath(const std::string& path);
+#endif

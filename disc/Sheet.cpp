@@ -39,7 +39,7 @@ bool VisitFolder(const std::string& folder, Visit visit) {
     bool stopped = false;
 #ifdef _WIN32
     _wfinddata64_t found;
-    const intptr_t search = _wfindfirst64(WidenUtf8((folder.empty() ? "." : folder) + "\\*").c_str(), &found);
+    const intptr_t search = _wfindfirst64(WidePath((folder.empty() ? "." : folder) + "\\*").c_str(), &found);
     if (search == -1) return false;
     for (int seen = 0; !stopped && seen < kMostEntries; ++seen) {
         stopped = visit(NarrowToUtf8(found.name));

@@ -9,6 +9,7 @@
 #include <io.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <sys/utime.h>
 #else
 #include <dirent.h>
 #include <fcntl.h>
@@ -40,7 +41,10 @@ bool IsOutputFull(int error) {
     return error == ENOSPC || error == EFBIG;
 }
 
-std::string OutputFolder::PathOf(const std::string& name) const { return m_path + kPathSeparator + name; }
+std::string OutputFolder::PathOf(const std::string& name) const {
+    const bool separated = !m_path.empty() && (m_path.back() == kPathSeparator || m_path.back() == '/');  // "D:\", "/"
+    return separated ? m_path + name : m_path + kPathSeparator + name;
+}
 
 #ifdef _WIN32
 
@@ -68,7 +72,7 @@ OutputFolder& OutputFolder::operator=(OutputFolder&& other) noexcept {
 
 int OutputFolder::Open(const std::string& path) {
     struct _stat64 info;
-    if (_wstat64(WidenUtf8(path).c_str(), &info) != 0) return errno;
+    if (_wstat64(WidePath(path).c_str(), &info) != 0) return errno;
     if (!(info.st_mode & _S_IFDIR)) return ENOTDIR;
     m_path = path;
     RemoveStaleTemporaries();
@@ -76,7 +80,7 @@ int OutputFolder::Open(const std::string& path) {
 }
 
 int OutputFolder::OpenSubfolder(const std::string& name, OutputFolder& subfolder, bool mustBeNew) const {
-    const std::wstring wide = WidenUtf8(PathOf(name));
+    const std::wstring wide = WidePath(PathOf(name));
     if (_wmkdir(wide.c_str()) != 0) {
         const int error = errno;
         if (mustBeNew) return error;
@@ -91,7 +95,7 @@ int OutputFolder::OpenSubfolder(const std::string& name, OutputFolder& subfolder
 }
 
 FILE* OutputFolder::CreateTemporary(const std::string& name) const {
-    const std::wstring temporary = WidenUtf8(PathOf(TemporaryName(name)));
+    const std::wstring temporary = WidePath(PathOf(TemporaryName(name)));
     _wremove(temporary.c_str());
     const int fd = _wopen(temporary.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
     if (fd < 0) return nullptr;
@@ -107,7 +111,7 @@ FILE* OutputFolder::CreateTemporary(const std::string& name) const {
 }
 
 int OutputFolder::Commit(const std::string& name) const {
-    const std::wstring final = WidenUtf8(PathOf(name)), temporary = WidenUtf8(PathOf(TemporaryName(name)));
+    const std::wstring final = WidePath(PathOf(name)), temporary = WidePath(PathOf(TemporaryName(name)));
     // The CRT's rename does not replace: the earlier file goes first. A link there goes
     // as a link, never written through.
     if (_wremove(final.c_str()) != 0 && errno != ENOENT) {
@@ -118,20 +122,24 @@ int OutputFolder::Commit(const std::string& name) const {
     return _wrename(temporary.c_str(), final.c_str()) == 0 ? 0 : errno;
 }
 
-void OutputFolder::Discard(const std::string& name) const { _wremove(WidenUtf8(PathOf(TemporaryName(name))).c_str()); }
+void OutputFolder::Discard(const std::string& name) const { _wremove(WidePath(PathOf(TemporaryName(name))).c_str()); }
 
 void OutputFolder::RemoveStaleTemporaries() const {
     struct _wfinddata64_t data;
-    const std::wstring pattern = WidenUtf8(PathOf(".*")) + WidenUtf8(kTemporarySuffix);
+    const std::wstring pattern = WidePath(PathOf(".*" + std::string(kTemporarySuffix)));
     const intptr_t search = _wfindfirst64(pattern.c_str(), &data);
     if (search == -1) return;
     do {
-        if (!(data.attrib & _A_SUBDIR)) _wremove((WidenUtf8(m_path + kPathSeparator) + data.name).c_str());
+        if (!(data.attrib & _A_SUBDIR)) _wremove(WidePath(PathOf(NarrowToUtf8(data.name))).c_str());
     } while (_wfindnext64(search, &data) == 0);
     _findclose(search);
 }
 
-bool SetFileTime(FILE*, int64_t) { return false; }  // the Windows program keeps the time of writing
+bool SetFileTime(FILE* file, int64_t seconds) {
+    std::fflush(file);  // a later write of buffered data would take the time of writing again
+    struct __utimbuf64 times = {seconds, seconds};
+    return _futime64(_fileno(file), &times) == 0;
+}
 
 int WritePieces(FILE* file, const std::vector<DataPiece>& pieces) {
     for (const DataPiece& piece : pieces) {
@@ -141,7 +149,7 @@ int WritePieces(FILE* file, const std::vector<DataPiece>& pieces) {
 }
 
 int MakeDirectoryUtf8(const std::string& path) {
-    const std::wstring wide = WidenUtf8(path);
+    const std::wstring wide = WidePath(path);
     if (_wmkdir(wide.c_str()) == 0) return 0;
     const int error = errno;
     struct _stat64 info;

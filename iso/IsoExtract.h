@@ -91,7 +91,7 @@ struct ExtractOptions {
     ExtractStats* stats = nullptr;
     // How names that are not UTF-8 are read; Windows-1252 when empty.
     NarrowDecoder decodeName;
-    bool keepTimes = false;        // files take the times the disc records (POSIX)
+    bool keepTimes = false;        // files take the times the disc records
     ExtractObserver* observer = nullptr;
     // When it holds a value other than 0 (set by a signal handler, say), the walk stops:
     // the file being written is dropped, and the result is ExtractStopped.
