@@ -32,8 +32,8 @@ const ExitStatusRow kExitStatuses[] = {
     {ExitCause::DamagedSector, 17, "a damaged sector: its EDC does not match (--test), or Mode 2 Form 2 where a file's data should be"},
     {ExitCause::NameCollision, 18, "two records for one name in a folder (differing only in case or version)"},
     {ExitCause::BadContainer, 19, "the disc's sheet or container cannot be read (a line or header that breaks its format, or a kind not supported)"},
-    {ExitCause::Interrupted, 130, "interrupted (Ctrl-C, SIGINT)"},
-    {ExitCause::Terminated, 143, "terminated (SIGTERM)"},
+    {ExitCause::Interrupted, 130, "interrupted (Ctrl-C, SIGINT; Ctrl-Break on Windows)"},
+    {ExitCause::Terminated, 143, "terminated (SIGTERM; on Windows, its console closed)"},
 };
 
 ExitCause CauseOf(ExtractResult result) {

@@ -10,6 +10,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "Completions.h"
 #include "Console.h"
 #include "Detection.h"
 #include "ExitStatus.h"
@@ -41,6 +42,7 @@ struct Options {
     bool list = false;
     bool test = false;
     bool quiet = false;
+    std::string completion;  // a shell
 };
 
 bool AcceptEverything(std::string) { return true; }
@@ -263,6 +265,9 @@ int main(int argc, char** argv) {
     disc->excludes(list)->excludes(all)->excludes(test);
     test->excludes(list);
     app.add_flag("-q,--quiet", options.quiet, "show nothing but errors");
+    app.add_option("--completion", options.completion, "print the script that completes this program's options in SHELL")
+        ->type_name("SHELL")
+        ->check(CLI::IsMember(CompletionShells()));
     app.set_version_flag("--version", "marrowgate-import " MG_VERSION);
     app.footer(DetectionHelp() + "\n" + ExitStatusHelp() + kExitStatusNote);
 
@@ -283,6 +288,11 @@ int main(int argc, char** argv) {
         return ExitStatusOf(ExitCause::Usage);
     }
 
+    if (!options.completion.empty()) {
+        Write(Stream::Out, CompletionScript(app, options.completion));
+        int error = 0;
+        return FinishOutput(error) ? 0 : ExitStatusOf(ExitCause::StandardOutputFailed);
+    }
     try {
         CatchStopRequests(g_stop);
         const int status = Run(options);

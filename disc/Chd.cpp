@@ -609,7 +609,7 @@ bool ReadChd(const FileHead& head, DiscLayout& layout, DiscProblem& problem) {
     return true;
 }
 
-bool LooksLikeChd(const FileHead& head) { return head.first.compare(0, 8, "MComprHD") == 0; }
+bool LooksLikeChd(const FileHead& head) { return head.first.compare(0, sizeof kChdMagic - 1, kChdMagic) == 0; }
 
 }  // namespace
 

@@ -33,4 +33,7 @@ extern const ContainerFormat kTocFile;
 extern const ContainerFormat kCloneCd;
 extern const ContainerFormat kAlcohol;
 extern const ContainerFormat kNero;
-extern const ContainerFormat kChd;  // where built with its libraries (not the Windows program)
+extern const ContainerFormat kChd;  // read where built with its libraries (not on Windows), else refused
+
+// The first bytes of every CHD.
+constexpr char kChdMagic[] = "MComprHD";

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Sets everything up and builds, from this checkout, what a release offers, into DIR/dist
 # (default build/release/dist):
-#   MarrowgateImporter-VERSION-win32.zip            the program, the player's README, notices
-#   marrowgate-import_VERSION_amd64.deb             the command-line importer, its manual page
+#   MarrowgateImporter-VERSION-win32.zip            the program, marrowgate-import.exe, the player's
+#                                                   README, notices
+#   marrowgate-import_VERSION_amd64.deb             the command-line importer, its manual page and
+#                                                   completions for bash, zsh and fish
 #   marrowgate-import_VERSION_arm64.deb             the same for 64-bit ARM
 #   marrowgate-import-VERSION-linux-x86_64.tar.gz   the same two as plain archives
 #   marrowgate-import-VERSION-linux-aarch64.tar.gz
@@ -52,20 +54,21 @@ settle() {
 # --- the Windows program: one folder in a zip, its text files with Windows line ends
 win_name="MarrowgateImporter-$version"
 mkdir -p "$stage/zip/$win_name"
-cp "$out/win/MarrowgateImporter.exe" "$stage/zip/$win_name/"
+cp "$out/win/MarrowgateImporter.exe" "$out/win/cli/marrowgate-import.exe" "$stage/zip/$win_name/"
 for text in README.txt NOTICES.txt; do
     sed 's/$/\r/' "$root/release/$text" > "$stage/zip/$win_name/$text"
 done
 chmod 644 "$stage/zip/$win_name"/*
 settle "$stage/zip"
 (cd "$stage/zip" && zip -X -D -9 -q "$dist/$win_name-win32.zip" \
-    "$win_name/MarrowgateImporter.exe" "$win_name/README.txt" "$win_name/NOTICES.txt")
+    "$win_name/MarrowgateImporter.exe" "$win_name/marrowgate-import.exe" "$win_name/README.txt" "$win_name/NOTICES.txt")
 
 # --- the command-line importer, for each processor: a Debian package and a plain archive
 package() {  # package BUILD DEBIAN_ARCH MACHINE
     local build="$1" arch="$2" machine="$3"
     local deb="$stage/deb-$arch"
     DESTDIR="$deb" cmake --install "$build" --prefix /usr >/dev/null
+    mv "$deb/usr/share/zsh/site-functions" "$deb/usr/share/zsh/vendor-completions"  # Debian's place for packages
     mkdir -p "$deb/DEBIAN"
     # A static program needs no library; a dynamic one gets what dpkg-shlibdeps finds.
     local depends=""

@@ -10,7 +10,7 @@ packages=(
     wine wine32:i386 wine64 fonts-wine
     xvfb xdotool x11-apps imagemagick icoutils
     genisoimage xorriso libarchive-tools 7zip time python3-pefile bchunk cdrdao iat ccd2iso mdf2iso nrg2iso libcdio-utils
-    help2man dpkg-dev zip unzip
+    help2man dpkg-dev zip unzip zsh fish
     g++-aarch64-linux-gnu qemu-user-static debootstrap
     zlib1g-dev liblzma-dev libflac-dev libzstd-dev mame-tools
     zlib1g-dev:arm64 liblzma-dev:arm64 libflac-dev:arm64 libogg-dev:arm64 libzstd-dev:arm64

@@ -99,6 +99,14 @@ expect 13 "--from disc, no disc in the drive" -- importer --from disc -C 'W:\imp
 contains "$work/err" "the disc was not found" "--from disc, no disc in the drive"
 expect 0 "an image named, by a Unicode path" -- importer -C "W:\\imported\\$unicode" "W:\\GOG Games\\$unicode\\GAME.GOG"
 same_tree "an image named, by a Unicode path" "$work/imported/$unicode"
+# A rip: a cue sheet beside the image, named by its Unicode path. A CHD is refused, with
+# what to do instead (this build has no CHD reader).
+printf 'FILE "GAME.GOG" BINARY\r\n  TRACK 01 MODE1/2352\r\n    INDEX 01 00:00:00\r\n' >"$gog/game.cue"
+expect 0 "a cue sheet" -- importer -q -C 'W:\imported\cue' "W:\\GOG Games\\$unicode\\game.cue"
+same_tree "a cue sheet" "$work/imported/cue"
+{ printf 'MComprHD'; head -c 200 /dev/zero; } >"$work/game.chd"
+expect 19 "a CHD" -- importer -C 'W:\imported\chd' 'W:\game.chd'
+contains "$work/err" "a CHD image, which this build does not read" "a CHD"
 expect 0 "--list, to a file" -- importer --list "W:\\GOG Games\\$unicode\\GAME.GOG"
 contains "$work/out" "DATA\\CRED1.PCX" "--list, to a file"
 

@@ -59,6 +59,7 @@ dpkg-deb -x "$dist/$deb_arm" "$unpacked/deb-arm" || fail "dpkg-deb -x (arm64)"
 tar -xzf "$dist/$tarball" -C "$unpacked/tar" || fail "tar -x"
 tar -xzf "$dist/$tarball_arm" -C "$unpacked/tar" || fail "tar -x (aarch64)"
 exe="$unpacked/zip/MarrowgateImporter-$version/MarrowgateImporter.exe"
+cli_exe="$unpacked/zip/MarrowgateImporter-$version/marrowgate-import.exe"
 deb_bin="$unpacked/deb/usr/bin/marrowgate-import" deb_arm_bin="$unpacked/deb-arm/usr/bin/marrowgate-import"
 tar_bin="$unpacked/tar/${tarball%.tar.gz}/bin/marrowgate-import"
 tar_arm_bin="$unpacked/tar/${tarball_arm%.tar.gz}/bin/marrowgate-import"
@@ -104,7 +105,7 @@ for package in "$deb" "$deb_arm"; do
 done
 [ "$(dpkg-deb -f "$dist/$deb_arm" Architecture)" = arm64 ] || fail "$deb_arm: not Architecture arm64"
 readelf -h "$tar_arm_bin" | grep -q AArch64 || fail "the aarch64 archive's program is not for AArch64"
-for binary in "$exe" "$deb_bin" "$tar_bin" "$deb_arm_bin" "$tar_arm_bin"; do
+for binary in "$exe" "$cli_exe" "$deb_bin" "$tar_bin" "$deb_arm_bin" "$tar_arm_bin"; do
     for path in "$root" "$out" "$work"; do
         ! grep -qaF "$path" "$binary" || fail "$(basename "$binary") holds the path $path"
     done
@@ -128,6 +129,43 @@ else
     bash "$root/tests/e2e/e2e.sh" "$win" >"$work/e2e.log" 2>&1 ||
         fail "end-to-end with the 64-bit twin: $(grep FAIL "$work/e2e.log" || tail -5 "$work/e2e.log")"
 fi
+
+# --- the zip's marrowgate-import.exe: a 32-bit console program that needs no DLL beyond
+# Windows' own; its suite runs on it where 32-bit programs run, else on the twin's build
+/usr/bin/python3 - "$cli_exe" <<'EOF' || fail "the zip's marrowgate-import.exe"
+import sys, pefile
+pe = pefile.PE(sys.argv[1])
+bad = []
+if pe.FILE_HEADER.Machine != 0x14c: bad.append(f"machine {pe.FILE_HEADER.Machine:#x}, not i386")
+if pe.OPTIONAL_HEADER.Subsystem != 3: bad.append(f"subsystem {pe.OPTIONAL_HEADER.Subsystem}, not the console")
+if pe.FILE_HEADER.PointerToSymbolTable or pe.FILE_HEADER.NumberOfSymbols: bad.append("not stripped")
+system = {"kernel32.dll", "user32.dll", "advapi32.dll", "shell32.dll", "msvcrt.dll", "comctl32.dll", "gdi32.dll", "ole32.dll"}
+for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", []):
+    name = entry.dll.decode().lower()
+    if name not in system and not name.startswith("api-ms-win-"): bad.append(f"imports {name}")
+print(*bad, sep="\n")
+sys.exit(1 if bad else 0)
+EOF
+if [ "$(pe_bits "$win/MarrowgateImporter.exe")" = 32 ]; then
+    bash "$root/tests/cli/windows-cli-tests.sh" "$win" "$cli_exe" >"$work/cli-wine.log" 2>&1 ||
+        fail "marrowgate-import.exe from the zip: $(grep FAIL "$work/cli-wine.log" || tail -5 "$work/cli-wine.log")"
+else
+    echo "NOTE: the zip's 32-bit marrowgate-import.exe is not run here; its suite ran on the 64-bit twin ($win)"
+fi
+
+# --- completions for bash, zsh and fish in the .deb and the archives, as the program writes them
+for shell in bash zsh fish; do "$tar_bin" --completion "$shell" >"$work/completion.$shell"; done
+for place in "deb:usr/share/bash-completion/completions/marrowgate-import:bash" \
+             "deb:usr/share/zsh/vendor-completions/_marrowgate-import:zsh" \
+             "deb:usr/share/fish/vendor_completions.d/marrowgate-import.fish:fish" \
+             "tar/${tarball%.tar.gz}:share/bash-completion/completions/marrowgate-import:bash" \
+             "tar/${tarball%.tar.gz}:share/zsh/site-functions/_marrowgate-import:zsh" \
+             "tar/${tarball%.tar.gz}:share/fish/vendor_completions.d/marrowgate-import.fish:fish" \
+             "deb-arm:usr/share/bash-completion/completions/marrowgate-import:bash" \
+             "tar/${tarball_arm%.tar.gz}:share/fish/vendor_completions.d/marrowgate-import.fish:fish"; do
+    IFS=: read -r base file shell <<<"$place"
+    cmp -s "$work/completion.$shell" "$unpacked/$base/$file" || fail "$base: $file missing or not the program's $shell completion"
+done
 
 # --- the archives' programs: x86_64 here, aarch64 under qemu
 expect 0 "archive --version" -- "$tar_bin" --version
