@@ -73,7 +73,8 @@ start_app() {  # start_app RUN: a fresh working folder W:\RUN
     mkdir -p "$work/$1"
     (cd "$work/$1" && exec_wine "$app") >/dev/null 2>&1 &
     APP=$!
-    drive wait-window 20000 >/dev/null || fail "$1: the window did not appear"
+    # Generous: under load, Wine may take long to start a program.
+    drive wait-window 60000 >/dev/null || fail "$1: the window did not appear"
 }
 state() { STATE="$(drive state)"; }
 value() { printf '%s\n' "$STATE" | sed -n "s/^$1=//p"; }
