@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+#include "EdcFolding.h"
+
 namespace {
 
 constexpr uint32_t kPolynomial = 0xD8018001;  // 0x8001801B reflected
@@ -92,9 +94,8 @@ void ComputeEcc(unsigned char* raw) {
     std::memcpy(raw + 12, header, 4);
 }
 
-uint32_t ComputeEdc(const unsigned char* data, size_t size) {
+uint32_t ContinueEdcByTable(uint32_t crc, const unsigned char* data, size_t size) {
     const auto& t = Tables().t;
-    uint32_t crc = 0;
     for (; size >= 16; data += 16, size -= 16) {
         const uint32_t a = crc ^ ReadLe32(data), b = ReadLe32(data + 4), c = ReadLe32(data + 8), d = ReadLe32(data + 12);
         crc = t[15][a & 0xFF] ^ t[14][(a >> 8) & 0xFF] ^ t[13][(a >> 16) & 0xFF] ^ t[12][a >> 24] ^
@@ -105,6 +106,42 @@ uint32_t ComputeEdc(const unsigned char* data, size_t size) {
     for (; size > 0; ++data, --size) crc = (crc >> 8) ^ t[0][(crc ^ *data) & 0xFF];
     return crc;
 }
+
+const char* EdcMethodName(EdcMethod method) {
+    switch (method) {
+    case EdcMethod::Table: return "sliced table";
+    case EdcMethod::CarrylessX86: return "PCLMULQDQ";
+    case EdcMethod::CarrylessArm: return "PMULL";
+    }
+    return "?";
+}
+
+bool EdcMethodRuns(EdcMethod method) {
+    switch (method) {
+    case EdcMethod::Table: return true;
+    case EdcMethod::CarrylessX86: return CarrylessX86Runs();
+    case EdcMethod::CarrylessArm: return CarrylessArmRuns();
+    }
+    return false;
+}
+
+EdcMethod FastestEdcMethod() {
+    static const EdcMethod fastest = EdcMethodRuns(EdcMethod::CarrylessX86)   ? EdcMethod::CarrylessX86
+                                     : EdcMethodRuns(EdcMethod::CarrylessArm) ? EdcMethod::CarrylessArm
+                                                                              : EdcMethod::Table;
+    return fastest;
+}
+
+uint32_t ComputeEdcWith(EdcMethod method, const unsigned char* data, size_t size) {
+    switch (method) {
+    case EdcMethod::CarrylessX86: return EdcByCarrylessX86(data, size);
+    case EdcMethod::CarrylessArm: return EdcByCarrylessArm(data, size);
+    case EdcMethod::Table: break;
+    }
+    return ContinueEdcByTable(0, data, size);
+}
+
+uint32_t ComputeEdc(const unsigned char* data, size_t size) { return ComputeEdcWith(FastestEdcMethod(), data, size); }
 
 namespace {
 

@@ -9,6 +9,17 @@
 
 uint32_t ComputeEdc(const unsigned char* data, size_t size);
 
+// The ways the EDC is computed: a sliced table, which runs anywhere, and folding by
+// carry-less multiplication (PCLMULQDQ on x86, PMULL on 64-bit ARM), where the processor
+// has it. ComputeEdc takes the fastest that runs, chosen once; all give the same codes.
+enum class EdcMethod { Table, CarrylessX86, CarrylessArm };
+constexpr EdcMethod kEdcMethods[] = {EdcMethod::Table, EdcMethod::CarrylessX86, EdcMethod::CarrylessArm};
+const char* EdcMethodName(EdcMethod method);
+bool EdcMethodRuns(EdcMethod method);  // built in, and this processor has the instruction
+EdcMethod FastestEdcMethod();
+// `method` must run.
+uint32_t ComputeEdcWith(EdcMethod method, const unsigned char* data, size_t size);
+
 // Fills the ECC of a raw Mode 1 or Mode 2 Form 1 sector (2352 bytes; its mode byte says
 // which): ECMA-130's P and Q Reed-Solomon parity over the header (zero for Mode 2), data,
 // EDC and what follows up to the parity.

@@ -29,12 +29,21 @@ windows_suites() {
     stop_xvfb
     return "$status"
 }
+# The EDC's PMULL folding, on 64-bit ARM under qemu, against the bit-by-bit EDC and the table.
+edc_on_aarch64() {
+    local build="$root/build/aarch64"
+    [ -f "$build/CMakeCache.txt" ] || cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-linux-aarch64.cmake" >/dev/null
+    cmake --build "$build" --target portable_tests >/dev/null || return 1
+    qemu-aarch64-static -L /usr/aarch64-linux-gnu "$build/tests/portable_tests" --gtest_filter='Edc.*'
+}
 # The 32-bit program's resources are read without Wine, so they are checked everywhere.
 resources_32bit() { ctest --test-dir "$root/build/win" --output-on-failure -R '^resources$'; }
 
 stage "native tests" ctest --test-dir "$root/build/native" --output-on-failure -j"$(nproc)"
 stage "native suites under ASan and UBSan" bash "$root/scripts/sanitize.sh"
 stage "every fuzz target, 30 s each" bash "$root/scripts/fuzz.sh" all 30
+stage "the EDC on aarch64 (qemu)" edc_on_aarch64
 stage "Windows tests under Wine ($MG_WIN_WHAT)" windows_suites
 [ "$MG_WIN_BITS" = 64 ] && stage "the 32-bit program's resources" resources_32bit
 stage "release artifacts" bash "$root/tests/release/release-tests.sh" "$root/build/native" "$MG_WIN_BUILD"
