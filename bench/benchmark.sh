@@ -13,7 +13,9 @@
 #   marrowgate-import on the same sectors named through a cue sheet, a cdrdao toc and a
 #   CloneCD sheet, and on a CHD that chdman made of them (once, in build/bench)
 #   chdman extractcd of that CHD               (the CHD's floor: its own tool writing the .bin)
-# and the medians, their ratios and each tool's peak resident memory are printed.
+# and the medians, their ratios and each tool's peak resident memory are printed; then
+# edc-speed's figures: the EDC by each method this processor runs beside memcpy of the
+# same bytes, and the image read into a buffer beside the image mapped into memory.
 #   bench/benchmark.sh [RUNS]    (default 5)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -107,11 +109,16 @@ for name in import test cue toc ccd chd extractcd cp 7zip; do
         "$(ratio "${median[$name]}" "${median[7zip]}")" "$(awk -v k="${peak[$name]}" 'BEGIN { printf "%.1f", k / 1024 }')"
 done
 echo
+"$root/build/native/edc-speed" "$work/GAME.GOG" | tee "$work/speeds"
+speed() { sed -n "s/^$1 *\([0-9.]*\) GB\/s.*/\1/p" "$work/speeds"; }
+edc="$(grep '(used)' "$work/speeds" | sed -n 's/.* \([0-9.]*\) GB\/s.*/\1/p')"
+echo
 # cp copies inside the kernel (copy_file_range) where it can, which no raw image's import
 # can match; the import must then beat 7-Zip on the same disc cooked.
-echo "targets: marrowgate-import within 1.0x of cp -r: $(awk -v r="$(ratio "${median[import]}" "${median[cp]}")" 'BEGIN { print (r <= 1.0 ? "met" : "not met (see README: cp copies in the kernel)") }');" \
+echo "targets: marrowgate-import within 1.05x of cp -r: $(awk -v r="$(ratio "${median[import]}" "${median[cp]}")" 'BEGIN { print (r <= 1.05 ? "met" : "not met (see README: cp copies in the kernel)") }');" \
      "faster than 7-Zip: $(awk -v r="$(ratio "${median[import]}" "${median[7zip]}")" 'BEGIN { print (r < 1.0 ? "met" : "MISSED") }');" \
-     "--test no slower than the import: $(awk -v r="$(ratio "${median[test]}" "${median[import]}")" 'BEGIN { print (r <= 1.0 ? "met" : "MISSED") }');" \
-     "peak RSS under 16 MiB: $(( peak[import] < 16384 )) (1 = met);" \
+     "--test at most half the import: $(awk -v r="$(ratio "${median[test]}" "${median[import]}")" 'BEGIN { print (r <= 0.5 ? "met" : "MISSED") }');" \
+     "the EDC within 2x of memcpy: $(awk -v e="$edc" -v m="$(speed memcpy)" 'BEGIN { print (e > 0 && m / e <= 2 ? "met" : "MISSED") }');" \
+     "peak RSS under 8 MiB: $(awk -v k="${peak[import]}" -v t="${peak[test]}" 'BEGIN { print (k < 8192 && t < 8192 ? "met" : "MISSED") }');" \
      "sheets at the raw image's speed (within 1.1x): $(awk -v a="${median[cue]}" -v b="${median[toc]}" -v c="${median[ccd]}" -v r="${median[import]}" 'BEGIN { m = a; if (b > m) m = b; if (c > m) m = c; print (m <= 1.1 * r ? "met" : "MISSED") }');" \
      "CHD no slower than chdman extractcd: $(awk -v r="$(ratio "${median[chd]}" "${median[extractcd]}")" 'BEGIN { print (r <= 1.0 ? "met" : "MISSED") }')"

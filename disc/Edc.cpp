@@ -111,6 +111,7 @@ const char* EdcMethodName(EdcMethod method) {
     switch (method) {
     case EdcMethod::Table: return "sliced table";
     case EdcMethod::CarrylessX86: return "PCLMULQDQ";
+    case EdcMethod::WideCarrylessX86: return "VPCLMULQDQ (AVX-512)";
     case EdcMethod::CarrylessArm: return "PMULL";
     }
     return "?";
@@ -120,21 +121,24 @@ bool EdcMethodRuns(EdcMethod method) {
     switch (method) {
     case EdcMethod::Table: return true;
     case EdcMethod::CarrylessX86: return CarrylessX86Runs();
+    case EdcMethod::WideCarrylessX86: return WideCarrylessX86Runs();
     case EdcMethod::CarrylessArm: return CarrylessArmRuns();
     }
     return false;
 }
 
 EdcMethod FastestEdcMethod() {
-    static const EdcMethod fastest = EdcMethodRuns(EdcMethod::CarrylessX86)   ? EdcMethod::CarrylessX86
-                                     : EdcMethodRuns(EdcMethod::CarrylessArm) ? EdcMethod::CarrylessArm
-                                                                              : EdcMethod::Table;
+    static const EdcMethod fastest = EdcMethodRuns(EdcMethod::WideCarrylessX86) ? EdcMethod::WideCarrylessX86
+                                     : EdcMethodRuns(EdcMethod::CarrylessX86)   ? EdcMethod::CarrylessX86
+                                     : EdcMethodRuns(EdcMethod::CarrylessArm)   ? EdcMethod::CarrylessArm
+                                                                                : EdcMethod::Table;
     return fastest;
 }
 
 uint32_t ComputeEdcWith(EdcMethod method, const unsigned char* data, size_t size) {
     switch (method) {
     case EdcMethod::CarrylessX86: return EdcByCarrylessX86(data, size);
+    case EdcMethod::WideCarrylessX86: return EdcByWideCarrylessX86(data, size);
     case EdcMethod::CarrylessArm: return EdcByCarrylessArm(data, size);
     case EdcMethod::Table: break;
     }

@@ -10,10 +10,12 @@
 uint32_t ComputeEdc(const unsigned char* data, size_t size);
 
 // The ways the EDC is computed: a sliced table, which runs anywhere, and folding by
-// carry-less multiplication (PCLMULQDQ on x86, PMULL on 64-bit ARM), where the processor
-// has it. ComputeEdc takes the fastest that runs, chosen once; all give the same codes.
-enum class EdcMethod { Table, CarrylessX86, CarrylessArm };
-constexpr EdcMethod kEdcMethods[] = {EdcMethod::Table, EdcMethod::CarrylessX86, EdcMethod::CarrylessArm};
+// carry-less multiplication (PCLMULQDQ on x86, and VPCLMULQDQ four at a time where the
+// processor has AVX-512; PMULL on 64-bit ARM), where the processor has it. ComputeEdc
+// takes the fastest that runs, chosen once; all give the same codes.
+enum class EdcMethod { Table, CarrylessX86, WideCarrylessX86, CarrylessArm };
+constexpr EdcMethod kEdcMethods[] = {EdcMethod::Table, EdcMethod::CarrylessX86, EdcMethod::WideCarrylessX86,
+                                     EdcMethod::CarrylessArm};
 const char* EdcMethodName(EdcMethod method);
 bool EdcMethodRuns(EdcMethod method);  // built in, and this processor has the instruction
 EdcMethod FastestEdcMethod();

@@ -52,6 +52,7 @@ Fold FoldBy(unsigned bytes) { return {PowerOfX(8 * bytes + 64 - 1), PowerOfX(8 *
 
 struct FoldConstants {
     Fold by16 = FoldBy(16), by32 = FoldBy(32), by48 = FoldBy(48), by64 = FoldBy(64);
+    Fold by128 = FoldBy(128), by192 = FoldBy(192), by256 = FoldBy(256);
 };
 const FoldConstants& Constants() {
     static const FoldConstants constants;
@@ -106,10 +107,74 @@ __attribute__((target("pclmul,sse2"))) uint32_t EdcByCarrylessX86(const unsigned
     return ContinueEdcByTable(ContinueEdcByTable(0, remainder, 16), data, size);
 }
 
+// The same, four remainders to a 512-bit register (VPCLMULQDQ with AVX-512), four
+// registers at once: 256 bytes a step.
+#define MG_EDC_WIDE __attribute__((target("avx512f,vpclmulqdq,pclmul,sse2")))
+
+namespace {
+
+MG_EDC_WIDE inline __m512i MoveWide(__m512i remainders, __m512i fold) {
+    return _mm512_xor_si512(_mm512_clmulepi64_epi128(remainders, fold, 0x00),
+                            _mm512_clmulepi64_epi128(remainders, fold, 0x11));
+}
+
+MG_EDC_WIDE inline __m512i LoadWide(const unsigned char* p) { return _mm512_loadu_si512(p); }
+
+MG_EDC_WIDE inline __m512i ConstantWide(const Fold& fold) {
+    const auto first = static_cast<long long>(fold.first), last = static_cast<long long>(fold.last);
+    return _mm512_set_epi64(last, first, last, first, last, first, last, first);
+}
+
+// The system saves the registers AVX-512 needs (XCR0: SSE, AVX, and the three AVX-512 states).
+bool SystemSavesWideRegisters() {
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    if (!__get_cpuid(1, &a, &b, &c, &d) || !(c & bit_OSXSAVE)) return false;
+    unsigned low = 0, high = 0;
+    __asm__ volatile("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
+    return (low & 0xE6) == 0xE6;
+}
+
+}  // namespace
+
+bool WideCarrylessX86Runs() {
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    return CarrylessX86Runs() && __get_cpuid_count(7, 0, &a, &b, &c, &d) && (b & bit_AVX512F) &&
+           (c & bit_VPCLMULQDQ) && SystemSavesWideRegisters();
+}
+
+MG_EDC_WIDE uint32_t EdcByWideCarrylessX86(const unsigned char* data, size_t size) {
+    if (size < 256) return EdcByCarrylessX86(data, size);
+    const FoldConstants& k = Constants();
+    __m512i r0 = LoadWide(data), r1 = LoadWide(data + 64), r2 = LoadWide(data + 128), r3 = LoadWide(data + 192);
+    data += 256;
+    size -= 256;
+    const __m512i by256 = ConstantWide(k.by256);
+    for (; size >= 256; data += 256, size -= 256) {
+        r0 = _mm512_xor_si512(MoveWide(r0, by256), LoadWide(data));
+        r1 = _mm512_xor_si512(MoveWide(r1, by256), LoadWide(data + 64));
+        r2 = _mm512_xor_si512(MoveWide(r2, by256), LoadWide(data + 128));
+        r3 = _mm512_xor_si512(MoveWide(r3, by256), LoadWide(data + 192));
+    }
+    const __m512i four = _mm512_xor_si512(
+        _mm512_xor_si512(MoveWide(r0, ConstantWide(k.by192)), MoveWide(r1, ConstantWide(k.by128))),
+        _mm512_xor_si512(MoveWide(r2, ConstantWide(k.by64)), r3));
+    unsigned char lanes[64];
+    _mm512_storeu_si512(lanes, four);
+    __m128i r = _mm_xor_si128(_mm_xor_si128(Move(Load(lanes), Constant(k.by48)), Move(Load(lanes + 16), Constant(k.by32))),
+                              _mm_xor_si128(Move(Load(lanes + 32), Constant(k.by16)), Load(lanes + 48)));
+    const __m128i by16 = Constant(k.by16);
+    for (; size >= 16; data += 16, size -= 16) r = _mm_xor_si128(Move(r, by16), Load(data));
+    unsigned char remainder[16];
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(remainder), r);
+    return ContinueEdcByTable(ContinueEdcByTable(0, remainder, 16), data, size);
+}
+
 #else
 
 bool CarrylessX86Runs() { return false; }
 uint32_t EdcByCarrylessX86(const unsigned char* data, size_t size) { return ContinueEdcByTable(0, data, size); }
+bool WideCarrylessX86Runs() { return false; }
+uint32_t EdcByWideCarrylessX86(const unsigned char* data, size_t size) { return ContinueEdcByTable(0, data, size); }
 
 #endif
 

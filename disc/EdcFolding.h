@@ -9,5 +9,7 @@ uint32_t ContinueEdcByTable(uint32_t crc, const unsigned char* data, size_t size
 
 bool CarrylessX86Runs();
 uint32_t EdcByCarrylessX86(const unsigned char* data, size_t size);
+bool WideCarrylessX86Runs();
+uint32_t EdcByWideCarrylessX86(const unsigned char* data, size_t size);
 bool CarrylessArmRuns();
 uint32_t EdcByCarrylessArm(const unsigned char* data, size_t size);
