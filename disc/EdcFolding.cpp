@@ -78,6 +78,22 @@ __attribute__((target("pclmul,sse2"))) inline __m128i Constant(const Fold& fold)
                          static_cast<int>(fold.first >> 32), static_cast<int>(fold.first));
 }
 
+// Four consecutive remainders made one: each moved past those after it.
+__attribute__((target("pclmul,sse2"))) inline __m128i Combine(__m128i r0, __m128i r1, __m128i r2, __m128i r3) {
+    const FoldConstants& k = Constants();
+    return _mm_xor_si128(_mm_xor_si128(Move(r0, Constant(k.by48)), Move(r1, Constant(k.by32))),
+                         _mm_xor_si128(Move(r2, Constant(k.by16)), r3));
+}
+
+// The remainder taken past the whole 16-byte blocks left; the table finishes it, and the rest.
+__attribute__((target("pclmul,sse2"))) uint32_t Finish(__m128i r, const unsigned char* data, size_t size) {
+    const __m128i by16 = Constant(Constants().by16);
+    for (; size >= 16; data += 16, size -= 16) r = _mm_xor_si128(Move(r, by16), Load(data));
+    unsigned char remainder[16];
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(remainder), r);
+    return ContinueEdcByTable(ContinueEdcByTable(0, remainder, 16), data, size);
+}
+
 }  // namespace
 
 bool CarrylessX86Runs() {
@@ -98,13 +114,7 @@ __attribute__((target("pclmul,sse2"))) uint32_t EdcByCarrylessX86(const unsigned
         r2 = _mm_xor_si128(Move(r2, by64), Load(data + 32));
         r3 = _mm_xor_si128(Move(r3, by64), Load(data + 48));
     }
-    __m128i r = _mm_xor_si128(_mm_xor_si128(Move(r0, Constant(k.by48)), Move(r1, Constant(k.by32))),
-                              _mm_xor_si128(Move(r2, Constant(k.by16)), r3));
-    const __m128i by16 = Constant(k.by16);
-    for (; size >= 16; data += 16, size -= 16) r = _mm_xor_si128(Move(r, by16), Load(data));
-    unsigned char remainder[16];
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(remainder), r);
-    return ContinueEdcByTable(ContinueEdcByTable(0, remainder, 16), data, size);
+    return Finish(Combine(r0, r1, r2, r3), data, size);
 }
 
 // The same, four remainders to a 512-bit register (VPCLMULQDQ with AVX-512), four
@@ -160,13 +170,7 @@ MG_EDC_WIDE uint32_t EdcByWideCarrylessX86(const unsigned char* data, size_t siz
         _mm512_xor_si512(MoveWide(r2, ConstantWide(k.by64)), r3));
     unsigned char lanes[64];
     _mm512_storeu_si512(lanes, four);
-    __m128i r = _mm_xor_si128(_mm_xor_si128(Move(Load(lanes), Constant(k.by48)), Move(Load(lanes + 16), Constant(k.by32))),
-                              _mm_xor_si128(Move(Load(lanes + 32), Constant(k.by16)), Load(lanes + 48)));
-    const __m128i by16 = Constant(k.by16);
-    for (; size >= 16; data += 16, size -= 16) r = _mm_xor_si128(Move(r, by16), Load(data));
-    unsigned char remainder[16];
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(remainder), r);
-    return ContinueEdcByTable(ContinueEdcByTable(0, remainder, 16), data, size);
+    return Finish(Combine(Load(lanes), Load(lanes + 16), Load(lanes + 32), Load(lanes + 48)), data, size);
 }
 
 #else
