@@ -2,6 +2,7 @@
 // bytes, and FileReaderCDMode1, the image file read from its first byte.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -22,20 +23,43 @@ public:
     virtual std::string Fault() { return {}; }
     // The source's size in bytes; UINT64_MAX when it cannot be told.
     virtual uint64_t Size() = 0;
+    // The `size` bytes at `position` where they lie in memory already (a mapped file),
+    // valid until the next call; null when they must be read with ReadAt. Reading them may
+    // fault if the file is cut short meanwhile: read them inside ReadMapped (MappedRead.h).
+    virtual const unsigned char* View(uint64_t position, size_t size) {
+        (void)position;
+        (void)size;
+        return nullptr;
+    }
 };
 
-// A file opened to read, owned: closed when destroyed.
+// Whether a file is viewed through a mapping (POSIX): where it pays, as measured once on
+// this machine; always; or never.
+enum class Mapping { WherePays, Always, Never };
+
+// A file opened to read, owned: closed when destroyed. A regular file may also be viewed
+// through a window of it mapped into memory (POSIX), so that its sectors are written out
+// and checked where the page cache holds them, with no copy of our own. Where touching
+// mapped pages costs more than reading them (on some virtual machines, three times as
+// much), and for devices and files that cannot be mapped, it is only read.
 class FileSource : public ByteSource {
 public:
-    explicit FileSource(FILE* file);
+    explicit FileSource(FILE* file, Mapping mapping = Mapping::WherePays);
     ~FileSource() override;
     FileSource(const FileSource&) = delete;
     FileSource& operator=(const FileSource&) = delete;
     size_t ReadAt(uint64_t position, void* buffer, size_t size) override;
     uint64_t Size() override;
+    const unsigned char* View(uint64_t position, size_t size) override;
 
 private:
+    void Unmap();
+
     FILE* m_file;
+    uint64_t m_mappableSize = 0;  // the file's size when opened, where it is mapped; else 0
+    unsigned char* m_window = nullptr;
+    uint64_t m_windowStart = 0;
+    size_t m_windowSize = 0;
 };
 
 // The user data of one data track. The sector at disc address N lends its user data at
@@ -60,6 +84,9 @@ public:
 private:
     // One large read of whole sectors from `position` towards `end`; their user data as pieces.
     uint32_t LendSpan(uint64_t position, uint64_t end, std::vector<DataPiece>& pieces);
+    // Looks at the span's sectors from the first not yet looked at: where each one's user
+    // data lies, and its codes when they are being checked. The only reader of their bytes.
+    static void ScanSectors(void* self);
     // Where the user data of the sector at `raw` begins, or -1 for a Form 2 sector.
     int UserDataOffset(const unsigned char* raw) const;
     void Check(const unsigned char* raw, uint32_t lba);
@@ -67,7 +94,15 @@ private:
     std::shared_ptr<ByteSource> m_source;
     TrackPlace m_place;
     uint64_t m_end;  // one past the stream's last byte
-    std::vector<unsigned char> m_raw;  // the sectors of one large read
+    std::vector<unsigned char> m_raw;  // the sectors of one large read, when not viewed in place
+    struct Span {
+        const unsigned char* sectors = nullptr;
+        size_t bytes = 0;    // delivered from `sectors` on
+        uint32_t count = 0;  // sectors asked for
+        uint32_t lba = 0;    // of the first
+        uint32_t scanned = 0;
+    } m_span;
+    std::array<int, kLargestLend / 2048> m_userData{};  // each sector's user-data offset; -1: Form 2
     SectorCheck* m_check = nullptr;
     Unreadable m_unreadable;
 };

@@ -131,6 +131,8 @@ WriteOutcome CopySections(FileReader& reader, const std::vector<Section>& sectio
                 return {ExtractDamagedSector, 0, "sector " + std::to_string(unreadable.sector) + ": " + unreadable.why};
             }
             const int error = output ? WritePieces(output, pieces) : 0;
+            // Lent memory the system could not read: a mapped image cut short under us.
+            if (error == EFAULT) return {ExtractImageTruncated, 0};
             if (error != 0) return {ExtractOutputFailed, error};
             if (options.observer) options.observer->OnBytesWritten(got);
             offset += got;
