@@ -10,7 +10,7 @@
 bool IsFile(const std::string& path);    // a regular file, links followed
 bool IsFolder(const std::string& path);  // a folder, links followed
 
-// `folder`/`name` with the platform's separator (none added after one, or after "D:").
+// `folder`/`name` with the platform's separator (none added after one).
 std::string JoinPath(const std::string& folder, const std::string& name);
 
 // One entry of a folder, as it is itself: a link (a junction or symbolic link on Windows)

@@ -68,9 +68,8 @@ bool IsFolder(const std::string& path) {
 }
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
-    if (folder.empty() || IsSeparator(folder.back()) || (folder.size() == 2 && folder[1] == ':'))
-        return folder + (folder.size() == 2 && folder[1] == ':' ? "\\" : "") + name;
-    return folder + "\\" + name;
+    // "D:" alone stands for the drive: its root, as --disc D: means.
+    return folder.empty() || IsSeparator(folder.back()) ? folder + name : folder + "\\" + name;
 }
 
 bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries, int& error) {
