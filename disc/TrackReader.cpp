@@ -73,11 +73,12 @@ double TimeMappedTouch(int fd, size_t length) {
 }
 
 // Whether touching a mapped file's pages costs less than reading them into a buffer, as
-// measured once, on the first image's first 256 KiB (read once before, so both find them
-// cached). Where they differ, they differ by far: a few reads tell.
+// measured once, on the first 256 KiB of the first image that large (read once before, so
+// both find them cached). Where they differ, they differ by far: a few reads tell.
 bool MappingPays(int fd, uint64_t size) {
-    static const bool pays = [fd, size] {
-        const size_t length = static_cast<size_t>(std::min<uint64_t>(size, 256 << 10));
+    constexpr size_t length = 256 << 10;
+    if (size < length) return false;  // too small to tell by, or to gain from mapping
+    static const bool pays = [fd] {
         const std::unique_ptr<unsigned char[]> buffer(new unsigned char[length]);
         if (pread(fd, buffer.get(), length, 0) != static_cast<ssize_t>(length)) return false;
         const auto start = std::chrono::steady_clock::now();
@@ -229,7 +230,7 @@ uint32_t TrackReader::LendSpan(uint64_t position, uint64_t end, std::vector<Data
     for (uint32_t i = 0; i < count; ++i) {
         const unsigned char* sector = m_span.sectors + size_t{i} * stride;
         const size_t available = got > size_t{i} * stride ? got - size_t{i} * stride : 0;
-        if (i >= m_span.scanned || available < std::max<size_t>(BytesToTellMode(m_place.format), 1)) {
+        if (i >= m_span.scanned) {  // the scan stopped short of it
             if (!fault.empty()) m_unreadable = {static_cast<uint32_t>(lba + i), fault};
             break;  // the file ends here, or its source cannot go on
         }
