@@ -13,36 +13,40 @@
 #include "Progress.h"
 #include "disc/DataPiece.h"
 #include "iso/FileSystem.h"
+#include "iso/IsoExtract.h"
 #include "iso/OutputName.h"
+#include "text/Utf8.h"
 
 namespace {
 
 // One read of a disc file at a time: large enough for few system calls.
 constexpr size_t kCopyBufferSize = 512 * 1024;
-// Far deeper than any disc; a mount cannot loop without links, which are not followed.
-constexpr int kMaxDepth = 64;
+// Far deeper than any disc: as deep as the image walk goes, which counts the disc's root as
+// a level (DATA, at depth 0, is the second). A mount cannot loop without links, which are
+// not followed.
+constexpr int kMaxDepth = kMaxDirectoryDepth - 1;
 const char* const kGameFolders[] = {"DATA", "FMV"};
 
-// Visits every folder and file under `folder` (links not followed), `depth` levels down.
-void Walk(const std::string& folder, int depth, const std::function<void(const FolderEntry&)>& visit) {
+bool Stopped(const std::atomic<int>* stop) { return stop && stop->load() != 0; }
+
+// Visits every folder and file under `folder` (links not followed), `depth` levels down,
+// as deep as the copy goes; until a stop is asked for.
+void Walk(const std::string& folder, int depth, const std::atomic<int>* stop,
+          const std::function<void(const FolderEntry&)>& visit) {
     std::vector<FolderEntry> entries;
     int error = 0;
-    if (depth > kMaxDepth) return;
+    if (depth >= kMaxDepth) return;
     ListFolder(folder, entries, error);
     for (const FolderEntry& entry : entries) {
+        if (Stopped(stop)) return;
         visit(entry);
-        if (entry.isFolder) Walk(JoinPath(folder, entry.name), depth + 1, visit);
+        if (entry.isFolder) Walk(JoinPath(folder, entry.name), depth + 1, stop, visit);
     }
 }
 
 std::string SourceFolder(const std::string& mount, const char* name) {
     const std::string found = FindEntryIgnoringCase(mount, name);
     return found.empty() ? JoinPath(mount, name) : found;
-}
-
-std::string Upper(std::string name) {
-    for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return name;
 }
 
 class CopyRun {
@@ -100,29 +104,35 @@ public:
         if (error != 0) Fail(DiscCopyResult::SourceUnreadable, source, "cannot read", error);
         const DiscCopyResult before = result;
         for (const FolderEntry& entry : entries) {
+            if (!ended && Stopped(m_options.stop)) Interrupted(JoinPath(source, entry.name));
             if (ended) break;
             const std::string from = JoinPath(source, entry.name);
             if (!entry.isFile && !entry.isFolder) continue;  // links and devices on the disc are not followed
-            const std::string outName = m_options.upperCaseNames ? Upper(entry.name) : entry.name;
+            const std::string outName = m_options.upperCaseNames ? UpperAscii(entry.name) : entry.name;
             if (!IsSafeName(outName) || IsTemporaryName(outName)) {
                 Fail(DiscCopyResult::UnsafeName, from, "name not safe to create", 0);
                 continue;
             }
             if (entry.isFile) CopyFile(from, entry.modified, folder, outName, shown + "/" + outName);
-            else if (depth < kMaxDepth) CopyFolder(from, folder, outName, shown + "/" + outName, depth + 1);
+            else if (depth + 1 < kMaxDepth) CopyFolder(from, folder, outName, shown + "/" + outName, depth + 1);
+            else Fail(DiscCopyResult::TooDeep, from, "folders nested too deeply", 0);
         }
         return result == before;
     }
 
 private:
+    void Interrupted(const std::string& where) {
+        if (result == DiscCopyResult::Ok) result = DiscCopyResult::Stopped;
+        m_console.Problem(where, "interrupted", 0);
+        ended = true;
+    }
+
     // Reads `in` to its end into `out`; false (said) on a failure or a stop.
     bool Pump(FILE* in, FILE* out, const std::string& source, const std::string& destination) {
         std::vector<unsigned char> buffer(kCopyBufferSize);
         for (;;) {
-            if (m_options.stop && m_options.stop->load() != 0) {
-                if (result == DiscCopyResult::Ok) result = DiscCopyResult::Stopped;
-                m_console.Problem(source, "interrupted", 0);
-                ended = true;
+            if (Stopped(m_options.stop)) {
+                Interrupted(source);
                 return false;
             }
             const size_t got = std::fread(buffer.data(), 1, buffer.size(), in);
@@ -146,10 +156,10 @@ private:
 
 }  // namespace
 
-DiscTotals CountDiscFolders(const std::string& mount) {
+DiscTotals CountDiscFolders(const std::string& mount, const std::atomic<int>* stop) {
     DiscTotals totals;
     for (const char* folder : kGameFolders) {
-        Walk(SourceFolder(mount, folder), 0, [&](const FolderEntry& entry) {
+        Walk(SourceFolder(mount, folder), 0, stop, [&](const FolderEntry& entry) {
             if (!entry.isFile) return;
             ++totals.files;
             totals.bytes += entry.size;
@@ -161,7 +171,7 @@ DiscTotals CountDiscFolders(const std::string& mount) {
 bool DiscNamesAreLowerCase(const std::string& mount) {
     bool lower = true;
     for (const char* folder : kGameFolders) {
-        Walk(SourceFolder(mount, folder), 0, [&](const FolderEntry& entry) {
+        Walk(SourceFolder(mount, folder), 0, nullptr, [&](const FolderEntry& entry) {
             lower = lower && std::none_of(entry.name.begin(), entry.name.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
         });
     }

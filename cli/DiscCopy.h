@@ -14,12 +14,13 @@ enum class DiscCopyResult {
     SourceUnreadable,  // a folder or file of the disc could not be read
     UnsafeName,        // a name that is no plain file name
     OutputFailed,      // a destination folder exists, or a file could not be written
+    TooDeep,           // folders nested deeper than the engine's bound: the deeper ones not copied
     Stopped,           // DiscCopyOptions::stop was set
 };
 
 struct DiscCopyOptions {
     bool upperCaseNames = false;             // write the names as an ISO 9660 disc records them
-    const std::atomic<int>* stop = nullptr;  // set: the copy stops, dropping the file it was writing
+    const std::atomic<int>* stop = nullptr;  // set: the copy stops before its next entry, dropping the file it was writing
 };
 
 // What a copy would write, for the progress line.
@@ -27,7 +28,8 @@ struct DiscTotals {
     uint64_t files = 0;
     uint64_t bytes = 0;
 };
-DiscTotals CountDiscFolders(const std::string& mount);
+// Stops early (with what it has counted) when `stop` is set.
+DiscTotals CountDiscFolders(const std::string& mount, const std::atomic<int>* stop = nullptr);
 
 // True when every name under the disc's DATA and FMV is free of upper-case letters, as
 // Linux shows a plain ISO 9660 disc (map=normal lower-cases the recorded names).

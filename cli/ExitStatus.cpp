@@ -32,6 +32,7 @@ const ExitStatusRow kExitStatuses[] = {
     {ExitCause::DamagedSector, 17, "a damaged sector: its EDC does not match (--test), or Mode 2 Form 2 where a file's data should be"},
     {ExitCause::NameCollision, 18, "two records for one name in a folder (differing only in case or version)"},
     {ExitCause::BadContainer, 19, "the disc's sheet or container cannot be read (a line or header that breaks its format, or a kind not supported)"},
+    {ExitCause::OutsideData, 20, "a file's data lies outside the disc's data tracks (in an audio track, or between tracks)"},
     {ExitCause::Interrupted, 130, "interrupted (Ctrl-C, SIGINT; Ctrl-Break on Windows)"},
     {ExitCause::Terminated, 143, "terminated (SIGTERM; on Windows, its console closed)"},
 };
@@ -53,6 +54,7 @@ ExitCause CauseOf(ExtractResult result) {
     case ExtractDamagedSector: return ExitCause::DamagedSector;
     case ExtractNameCollision: return ExitCause::NameCollision;
     case ExtractBadContainer: return ExitCause::BadContainer;
+    case ExtractOutsideData: return ExitCause::OutsideData;
     }
     return ExitCause::Internal;
 }

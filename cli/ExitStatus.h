@@ -28,6 +28,7 @@ enum class ExitCause {
     DamagedSector,
     NameCollision,
     BadContainer,
+    OutsideData,
     Interrupted,
     Terminated,
 };

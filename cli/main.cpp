@@ -1,5 +1,5 @@
-// marrowgate-import: imports the game's DATA and FMV folders from a raw-sector disc
-// image (GAME.GOG) with the same filter and results as the Windows program.
+// marrowgate-import: imports the game's DATA and FMV folders from a disc image (GAME.GOG,
+// or any rip of the disc) with the same filter and results as the Windows program.
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -116,7 +116,8 @@ int ImportImage(const Options& options) {
         ExtractOptions listing;
         listing.listOnly = true;
         listing.observer = &totals;
-        ExtractImageFile(options.image, filter, listing);
+        listing.stop = &g_stop;
+        if (ExtractImageFile(options.image, filter, listing) == ExtractStopped) return StoppedStatus();
         if (!FitsInOutputFolder(options.directory, totals.bytes)) return ExitStatusOf(ExitCause::NoSpace);
     }
 
@@ -139,7 +140,8 @@ int ImportImage(const Options& options) {
 int CopyDisc(const Options& options, const std::string& mount, bool upperCase) {
     if (!PrepareOutputFolder(options.directory)) return ExitStatusOf(ExitCause::OutputFailed);
     const bool showProgress = !options.quiet && IsTerminal(Stream::Err);
-    const DiscTotals totals = CountDiscFolders(mount);
+    const DiscTotals totals = CountDiscFolders(mount, &g_stop);
+    if (g_stop.load() != 0) return StoppedStatus();
     if (!FitsInOutputFolder(options.directory, totals.bytes)) return ExitStatusOf(ExitCause::NoSpace);
     ConsoleObserver console(mount, showProgress, false, totals.files, totals.bytes);
     DiscCopyOptions copy;
@@ -153,6 +155,7 @@ int CopyDisc(const Options& options, const std::string& mount, bool upperCase) {
     case DiscCopyResult::Stopped: return StoppedStatus();
     case DiscCopyResult::SourceUnreadable: return ExitStatusOf(ExitCause::DiscUnreadable);
     case DiscCopyResult::UnsafeName: return ExitStatusOf(ExitCause::UnsafeName);
+    case DiscCopyResult::TooDeep: return ExitStatusOf(ExitCause::TooDeep);
     case DiscCopyResult::OutputFailed: return ExitStatusOf(ExitCause::OutputFailed);
     }
     return ExitStatusOf(ExitCause::Internal);
@@ -245,11 +248,11 @@ int Run(const Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app{"Imports the DATA and FMV folders of Marrowgate from a raw-sector disc image (GAME.GOG)\n"
-                 "of the GOG or Steam edition into the current folder.",
+    CLI::App app{"Imports the DATA and FMV folders of Marrowgate from a disc image (GAME.GOG of the GOG\n"
+                 "or Steam edition, or any rip of the disc) into the current folder.",
                  "marrowgate-import"};
     Options options;
-    auto* image = app.add_option("IMAGE", options.image, "the raw-sector image, e.g. GAME.GOG; without it, the game is looked for");
+    auto* image = app.add_option("IMAGE", options.image, "the disc image: GAME.GOG, any file of a rip (.iso, .bin, .cue, .toc, .ccd, .mds, .nrg, .chd), or a device; without it, the game is looked for");
     app.add_option("-C,--directory", options.directory, "write under DIR instead of the current folder")
         ->type_name("DIR");
     auto* disc = app.add_option("--disc", options.disc, "import from a game disc mounted at DIR")->type_name("DIR");

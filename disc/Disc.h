@@ -1,15 +1,13 @@
 // Opening a disc as its container holds it: a bare image or device, a cue or toc sheet
-// with its data files, CloneCD, Alcohol or Nero images. Each container is one module that
-// turns its files into a track list; the first data track is then read as the volume.
+// with its data files, CloneCD, Alcohol, Nero or CHD images. Each container is one module
+// (containers/) that turns its files into a track list; the disc is read through that
+// list, its volume from the first data track.
 #pragma once
 
-#include <cstdint>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "FileReader.h"
-#include "Track.h"
 
 // Why a disc could not be opened.
 enum class DiscFault {
@@ -26,23 +24,8 @@ struct DiscProblem {
     std::string detail;   // "line 4: INDEX 01 missing for track 2", "a FIFO", ...
 };
 
-class ByteSource;
-
-// One track of a disc, as its container lists it.
-struct DiscTrack {
-    int number = 0;
-    bool data = false;
-    std::string file;  // the file that holds its sectors, as a path
-    TrackPlace place;
-    std::shared_ptr<ByteSource> source;  // where its bytes come from when not straight from `file` (CHD)
-};
-
-struct DiscLayout {
-    std::vector<DiscTrack> tracks;
-};
-
 struct OpenedDisc {
-    std::unique_ptr<FileReader> reader;  // the first data track's user data; null on failure
+    std::unique_ptr<FileReader> reader;  // the disc's user data; null on failure
     DiscProblem problem;
     std::string notAnImage;  // for a bare file: what it is when it holds no volume ("an empty file")
 };

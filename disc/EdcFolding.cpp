@@ -8,7 +8,7 @@
 // register (little-endian) bit i is the coefficient of x^(127 - i). A 64-by-64 carry-less
 // product of two such values is the product of their polynomials times x (one bit short of
 // 128); multiplying by x^(n - 1) mod P instead of x^n mod P makes up for that.
-#include "EdcFolding.h"
+#include "EdcMethods.h"
 
 #include <cstring>
 

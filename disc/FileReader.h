@@ -48,13 +48,16 @@ public:
     // data track starts. The file system's addresses are the disc's, not the track's.
     virtual uint32_t VolumeStart() { return 0; }
 
-    // When the last Read or Lend stopped short at a sector whose data cannot be had (Mode 2
-    // Form 2, which holds no 2048 bytes of it; a container's block that fails its check),
-    // that sector; its address is kNoSector when the stream simply ended.
+    // When the last Read or Lend stopped short at a sector whose data cannot be had, that
+    // sector and why; its address is kNoSector when the stream simply ended (the image
+    // ends there). A sector is damaged when it holds no 2048 bytes of data where data
+    // should be (Mode 2 Form 2) or its container cannot deliver it (a block that fails its
+    // check); it lies outside the data when it is in an audio track or between tracks.
     static constexpr uint32_t kNoSector = UINT32_MAX;
     struct Unreadable {
         uint32_t sector = kNoSector;
         std::string why;  // "Mode 2 Form 2 (not 2048 bytes of data)"
+        bool outsideData = false;
     };
     virtual Unreadable LastUnreadable() { return {}; }
 };

@@ -8,140 +8,15 @@
 #include <cstring>
 
 #include "Edc.h"
-#include "ImageFile.h"
 #include "MappedRead.h"
 
-#ifndef _WIN32
-#include <chrono>
-
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
 namespace {
 
-constexpr uint32_t kUserData = 2048;
+constexpr uint32_t kUserData = kUserDataBytes;
 constexpr uint32_t kSectorsPerRead = kLargestLend / kUserData;
 constexpr uint64_t kStreamEnd = uint64_t{1} << 32;  // offsets are 32-bit
-constexpr unsigned char kForm2Bit = 0x20;            // in a Mode 2 subheader's submode byte
-
-// The bytes of a sector before its mode or form can be told: the header, or the subheader.
-uint32_t BytesToTellMode(SectorFormat format) {
-    switch (format) {
-    case SectorFormat::Raw: return 24;
-    case SectorFormat::Mode2: return 8;
-    default: return 0;
-    }
-}
 
 }  // namespace
-
-uint32_t SectorBytes(SectorFormat format) {
-    switch (format) {
-    case SectorFormat::Cooked: return 2048;
-    case SectorFormat::Mode2: return 2336;
-    case SectorFormat::Raw:
-    case SectorFormat::Audio: return 2352;
-    }
-    return 2352;
-}
-
-#ifdef _WIN32
-
-FileSource::FileSource(FILE* file, Mapping) : m_file(file) { std::setvbuf(file, nullptr, _IONBF, 0); }
-const unsigned char* FileSource::View(uint64_t, size_t) { return nullptr; }
-void FileSource::Unmap() {}
-
-#else
-
-namespace {
-
-// A few MiB at a time: few calls to map, and few pages held (mapped pages count as the
-// process's memory until unmapped).
-constexpr size_t kWindowBytes = 2 << 20;
-
-// Maps the first `length` bytes of `fd` and touches every cache line: the seconds it took.
-double TimeMappedTouch(int fd, size_t length) {
-    const auto start = std::chrono::steady_clock::now();
-    void* window = mmap(nullptr, length, PROT_READ, MAP_SHARED, fd, 0);
-    if (window == MAP_FAILED) return 1e9;
-    volatile unsigned char sink = 0;
-    for (size_t i = 0; i < length; i += 64) sink = sink + static_cast<const unsigned char*>(window)[i];
-    munmap(window, length);
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-// Whether touching a mapped file's pages costs less than reading them into a buffer, as
-// measured once, on the first 256 KiB of the first image that large (read once before, so
-// both find them cached). Where they differ, they differ by far: a few reads tell.
-bool MappingPays(int fd, uint64_t size) {
-    constexpr size_t length = 256 << 10;
-    if (size < length) return false;  // too small to tell by, or to gain from mapping
-    static const bool pays = [fd] {
-        const std::unique_ptr<unsigned char[]> buffer(new unsigned char[length]);
-        if (pread(fd, buffer.get(), length, 0) != static_cast<ssize_t>(length)) return false;
-        const auto start = std::chrono::steady_clock::now();
-        if (pread(fd, buffer.get(), length, 0) != static_cast<ssize_t>(length)) return false;
-        const double read = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        return TimeMappedTouch(fd, length) < read;
-    }();
-    return pays;
-}
-
-}  // namespace
-
-FileSource::FileSource(FILE* file, Mapping mapping) : m_file(file) {
-    // Reads are large or single-sector and never re-read; stdio's own buffer would only copy.
-    std::setvbuf(file, nullptr, _IONBF, 0);
-    struct stat info;
-    if (mapping == Mapping::Never || fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size <= 0)
-        return;
-    const auto size = static_cast<uint64_t>(info.st_size);
-    if (mapping == Mapping::Always || MappingPays(fileno(file), size)) m_mappableSize = size;
-}
-
-void FileSource::Unmap() {
-    if (m_window) munmap(m_window, m_windowSize);
-    m_window = nullptr;
-    m_windowSize = 0;
-}
-
-const unsigned char* FileSource::View(uint64_t position, size_t size) {
-    if (size == 0 || position >= m_mappableSize || size > m_mappableSize - position) return nullptr;
-    if (!m_window || position < m_windowStart || position + size > m_windowStart + m_windowSize) {
-        Unmap();
-        static const uint64_t page = static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
-        const uint64_t start = position / page * page;
-        const uint64_t length = std::min<uint64_t>(std::max<uint64_t>(kWindowBytes, position + size - start),
-                                                   m_mappableSize - start);
-        void* window = mmap(nullptr, static_cast<size_t>(length), PROT_READ, MAP_SHARED, fileno(m_file),
-                            static_cast<off_t>(start));
-        if (window == MAP_FAILED) {
-            m_mappableSize = 0;  // read it instead, from now on
-            return nullptr;
-        }
-        madvise(window, static_cast<size_t>(length), MADV_SEQUENTIAL);
-        m_window = static_cast<unsigned char*>(window);
-        m_windowStart = start;
-        m_windowSize = static_cast<size_t>(length);
-    }
-    return m_window + (position - m_windowStart);
-}
-
-#endif
-
-FileSource::~FileSource() {
-    Unmap();
-    std::fclose(m_file);
-}
-
-size_t FileSource::ReadAt(uint64_t position, void* buffer, size_t size) {
-    if (!SeekFile64(m_file, position)) return 0;
-    return std::fread(buffer, 1, size, m_file);
-}
-
-uint64_t FileSource::Size() { return FileSize64(m_file); }
 
 TrackReader::TrackReader(std::shared_ptr<ByteSource> source, const TrackPlace& place)
     : m_source(std::move(source)), m_place(place) {
@@ -151,9 +26,13 @@ TrackReader::TrackReader(std::shared_ptr<ByteSource> source, const TrackPlace& p
     if (bytes != UINT64_MAX) {
         const uint64_t available = bytes > place.offset ? bytes - place.offset : 0;
         const uint64_t whole = available / place.stride, partial = available % place.stride;
-        const uint32_t before = place.format == SectorFormat::Raw ? 16 : BytesToTellMode(place.format);
         userBytes = std::min(whole, place.sectors) * kUserData;
-        if (whole < place.sectors && partial > before) userBytes += std::min<uint64_t>(partial - before, kUserData);
+        if (whole < place.sectors && partial > 0) {
+            unsigned char head[32] = {};
+            const uint64_t at = place.offset + whole * place.stride;
+            const size_t got = m_source->ReadAt(at, head, static_cast<size_t>(std::min<uint64_t>(partial, sizeof head)));
+            userBytes += UserDataStored(place.format, head, got < sizeof head ? got : partial);
+        }
     } else if (place.sectors != TrackPlace::kToTheEnd) {
         userBytes = place.sectors * kUserData;
     }
@@ -162,23 +41,11 @@ TrackReader::TrackReader(std::shared_ptr<ByteSource> source, const TrackPlace& p
 
 uint64_t TrackReader::Size() { return m_end; }
 
-int TrackReader::UserDataOffset(const unsigned char* sector) const {
-    switch (m_place.format) {
-    case SectorFormat::Cooked: return 0;
-    case SectorFormat::Mode2: return (sector[2] & kForm2Bit) ? -1 : 8;
-    case SectorFormat::Raw:
-        if (sector[15] != 2) return 16;  // Mode 1 (and whatever else a rip left there, as before)
-        return (sector[18] & kForm2Bit) ? -1 : 24;
-    case SectorFormat::Audio: return -1;
-    }
-    return -1;
-}
-
 void TrackReader::Check(const unsigned char* sector, uint32_t lba) {
     SectorCodes codes;
     switch (m_place.format) {
-    case SectorFormat::Raw: codes = sector[15] == 2 ? CheckForm1Sector(sector + 16) : CheckMode1Sector(sector); break;
-    case SectorFormat::Mode2: codes = CheckForm1Sector(sector); break;
+    case SectorFormat::RawMode1Or2: codes = sector[15] == 2 ? CheckForm1Sector(sector + 16) : CheckMode1Sector(sector); break;
+    case SectorFormat::Mode2NoHeader: codes = CheckForm1Sector(sector); break;
     default: return;  // cooked sectors carry no codes
     }
     switch (codes) {
@@ -199,7 +66,7 @@ void TrackReader::ScanSectors(void* self) {
         const unsigned char* sector = span.sectors + size_t{i} * stride;
         const size_t available = span.bytes > size_t{i} * stride ? span.bytes - size_t{i} * stride : 0;
         if (available < std::max<size_t>(BytesToTellMode(reader.m_place.format), 1)) return;
-        const int data = reader.UserDataOffset(sector);
+        const int data = UserDataOffset(reader.m_place.format, sector);
         reader.m_userData[i] = data;
         if (data >= 0 && reader.m_check && available >= sectorBytes) reader.Check(sector, span.lba + i);
         span.scanned = i + 1;
@@ -293,10 +160,9 @@ uint32_t TrackReader::Lend(uint32_t offset, uint32_t length, std::vector<unsigne
     return offset < end ? LendSpan(offset, end, pieces) : 0;
 }
 
-FileReaderCDMode1::FileReaderCDMode1(FILE* file, SectorLayout layout)
+FileReaderCDMode1::FileReaderCDMode1(FILE* file)
     : TrackReader(std::make_unique<FileSource>(file),
-                  layout == SectorLayout::Raw ? TrackPlace{SectorFormat::Raw, 2352, 0, 0, TrackPlace::kToTheEnd}
-                                              : TrackPlace{SectorFormat::Cooked, 2048, 0, 0, TrackPlace::kToTheEnd}) {}
+                  TrackPlace{SectorFormat::RawMode1Or2, kRawSectorBytes, 0, 0, TrackPlace::kToTheEnd}) {}
 
 uint32_t FileReader::Lend(uint32_t offset, uint32_t length, std::vector<unsigned char>& scratch,
                           std::vector<DataPiece>& pieces) {

@@ -279,8 +279,7 @@ int MakeDirectoryUtf8(const std::string& path) {
     if (mkdir(path.c_str(), 0777) == 0) return 0;
     const int error = errno;
     struct stat info;
-    // lstat: a symbolic link where a folder should be is not taken for that folder.
-    if (error == EEXIST && lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return 0;
+    if (error == EEXIST && stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return 0;
     return error;
 }
 

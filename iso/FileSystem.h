@@ -72,6 +72,8 @@ bool IsOutputFull(int error);
 // Gives an open file the modification time `seconds` (since 1970, UTC); false on failure.
 bool SetFileTime(FILE* file, int64_t seconds);
 
-// Creates one directory. Returns 0 when it was created or is there already as a
-// directory, else the errno value of the failure.
+// Creates one of the folders the user names for the output. Returns 0 when it was
+// created or is there already as a folder or a link to one (the user's own links are
+// followed, as mkdir -p follows them), else the errno value of the failure. Inside the
+// output nothing is made through a link: OutputFolder::OpenSubfolder refuses them.
 int MakeDirectoryUtf8(const std::string& path);

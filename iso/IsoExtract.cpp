@@ -116,6 +116,14 @@ struct WriteOutcome {
     std::string damage = {};  // which sector a file's data cannot come from, and why
 };
 
+// What a read that stopped short of a file's data means for the file.
+WriteOutcome UnreadableOutcome(FileReader& reader) {
+    const FileReader::Unreadable unreadable = reader.LastUnreadable();
+    if (unreadable.sector == FileReader::kNoSector) return {ExtractImageTruncated, 0};
+    return {unreadable.outsideData ? ExtractOutsideData : ExtractDamagedSector, 0,
+            "sector " + std::to_string(unreadable.sector) + ": " + unreadable.why};
+}
+
 // Reads the sections' bytes, in order, and writes them to `output` (none in test mode).
 WriteOutcome CopySections(FileReader& reader, const std::vector<Section>& sections, FILE* output,
                           const ExtractOptions& options, std::vector<unsigned char>& scratch) {
@@ -125,11 +133,7 @@ WriteOutcome CopySections(FileReader& reader, const std::vector<Section>& sectio
         for (uint32_t remaining = section.length; remaining > 0;) {
             if (options.stop && options.stop->load() != 0) return {ExtractStopped, 0};
             const uint32_t got = reader.Lend(offset, std::min(remaining, kLargestLend), scratch, pieces);
-            if (got == 0) {
-                const FileReader::Unreadable unreadable = reader.LastUnreadable();
-                if (unreadable.sector == FileReader::kNoSector) return {ExtractImageTruncated, 0};
-                return {ExtractDamagedSector, 0, "sector " + std::to_string(unreadable.sector) + ": " + unreadable.why};
-            }
+            if (got == 0) return UnreadableOutcome(reader);
             const int error = output ? WritePieces(output, pieces) : 0;
             // Lent memory the system could not read: a mapped image cut short under us.
             if (error == EFAULT) return {ExtractImageTruncated, 0};
@@ -172,6 +176,10 @@ private:
     void Report(ExtractResult cause, ProblemPlace place, const std::string& where, int systemError = 0,
                 const std::string& detail = {});
     void NoteTruncation(bool file);
+    // Names a file whose data cannot all be read, with the cause: the image's end, a
+    // damaged sector, or a sector outside the data tracks.
+    void ReportUnread(const Record& record, const WriteOutcome& outcome);
+    bool StopAsked() const { return m_options.stop && m_options.stop->load() != 0; }
     void ReportTruncation();
     bool LoadNextBlock(Directory& directory);
     bool NextRecord(Directory& directory, Record& record);
@@ -182,8 +190,6 @@ private:
     bool ClaimBlocks(uint32_t extent, uint32_t length);
     bool FitsBudget(uint64_t size, const std::string& imagePath);
     void TestFile(const Record& record);
-    // Names a file whose data lies in damaged sectors; `detail` says which and how.
-    void ReportDamaged(const Record& record, const std::string& detail);
     std::string ImagePath(const std::string& identifier) const;
     void PushDirectory(uint32_t extent, uint32_t length, size_t parentFilterPathLength, size_t parentOutputPathLength);
     void PopDirectory();
@@ -309,6 +315,11 @@ ExtractResult TreeWalk::Run(const unsigned char* rootRecord) {
     PushDirectory(extent, length, m_filterPath.size(), m_outputPath.size());
     m_stack.back().folder = std::move(root);
     while (!m_stack.empty() && !m_ended) {
+        if (StopAsked()) {
+            m_ended = true;
+            Report(ExtractStopped, ProblemPlace::Image, "");
+            break;
+        }
         Record record;
         if (m_pending) {
             record = std::move(*m_pending);
@@ -465,7 +476,7 @@ void TreeWalk::ExtractFile(const Record& record, const std::string& name) {
         for (const Section& section : record.sections) {
             unsigned char last;
             if (section.length > 0 && m_reader.Read(section.extent * kBlockSize + section.length - 1, 1, &last) != 1) {
-                NoteTruncation(true);
+                ReportUnread(record, UnreadableOutcome(m_reader));
                 break;
             }
         }
@@ -478,8 +489,9 @@ void TreeWalk::ExtractFile(const Record& record, const std::string& name) {
         WriteSections(m_reader, record.sections, folder, name, record.recorded, m_options, m_copyBuffer);
     switch (outcome.cause) {
     case ExtractOk: break;
-    case ExtractImageTruncated: NoteTruncation(true); break;
-    case ExtractDamagedSector: ReportDamaged(record, outcome.damage); break;
+    case ExtractImageTruncated:
+    case ExtractDamagedSector:
+    case ExtractOutsideData: ReportUnread(record, outcome); break;
     case ExtractStopped:
         m_ended = true;
         Report(ExtractStopped, ProblemPlace::Image, "");
@@ -498,17 +510,22 @@ void TreeWalk::TestFile(const Record& record) {
         Report(ExtractStopped, ProblemPlace::Image, "");
         return;
     }
-    if (outcome.cause == ExtractImageTruncated) NoteTruncation(true);
-    if (outcome.cause == ExtractDamagedSector) ReportDamaged(record, outcome.damage);
+    if (outcome.cause != ExtractOk) ReportUnread(record, outcome);
     if (m_sectors.damaged.empty()) return;
     std::string sectors;
     for (uint32_t sector : m_sectors.damaged) sectors += (sectors.empty() ? "its EDC does not match: sector " : ", ") + std::to_string(sector);
-    ReportDamaged(record, sectors);
+    ReportUnread(record, {ExtractDamagedSector, 0, sectors});
     m_sectors.damaged.clear();
 }
 
-void TreeWalk::ReportDamaged(const Record& record, const std::string& detail) {
-    Report(ExtractDamagedSector, ProblemPlace::InsideImage, ImagePath(record.identifier), 0, detail);
+void TreeWalk::ReportUnread(const Record& record, const WriteOutcome& outcome) {
+    if (outcome.cause == ExtractImageTruncated) {
+        NoteTruncation(true);  // summed up once more at the end, with what the image holds
+        Report(ExtractImageTruncated, ProblemPlace::InsideImage, ImagePath(record.identifier), 0,
+               "its data runs past the image's end");
+        return;
+    }
+    Report(outcome.cause, ProblemPlace::InsideImage, ImagePath(record.identifier), 0, outcome.damage);
 }
 
 // A file's record starts a chain when it is flagged multi-extent: the next records of the
@@ -559,6 +576,7 @@ const char* ExtractResultMessage(ExtractResult result) {
     case ExtractDamagedSector: return "damaged sector";
     case ExtractNameCollision: return "name already taken in its folder (names differing only in case or version)";
     case ExtractBadContainer: return "cannot read the disc's sheet or container";
+    case ExtractOutsideData: return "a file's data lies outside the disc's data tracks";
     }
     return "unknown failure";
 }

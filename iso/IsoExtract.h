@@ -11,26 +11,29 @@
 #include "OutputName.h"
 
 // Result of an extraction. 0 is complete success; every other value is a failure.
-// Values 2 to 4 stop the extraction before anything is written; from 5 on the walk
-// goes on past the fault, so every good file still arrives, and the first fault met
-// becomes the result. A full disk, and a stop asked for, end the walk at once. A file
-// appears under its final name only when it is complete.
+// The first three failures stop the extraction before anything is written; from
+// ExtractImageTruncated on, the walk goes on past the fault, so every good file still
+// arrives, and the first fault met becomes the result. A full disk, and a stop asked for,
+// end the walk at once. A file appears under its final name only when it is complete.
+// Callers tell 0 from the rest; marrowgate-import turns each into its exit status through
+// its own table. The numbers of the first values are the Windows program's own.
 enum ExtractResult : int {
     ExtractOk = 0,
     ExtractImageNotOpened = 2,       // the image file cannot be opened
     ExtractNoPrimaryDescriptor = 3,  // sector 16 holds no primary volume descriptor
     ExtractBadIdentifier = 4,        // its standard identifier is not "CD001"
-    ExtractImageTruncated = 5,       // the image ends inside a folder or a file's data
-    ExtractMalformedRecord = 6,      // a directory record that breaks the format
-    ExtractDirectoryLoop = 7,        // a folder whose records were already walked
-    ExtractTooDeep = 8,              // folders nested deeper than kMaxDirectoryDepth
-    ExtractUnsafeName = 9,           // a name that is no plain file or folder name
-    ExtractOutputFailed = 10,        // a folder or file that could not be fully written
-    ExtractStopped = 11,             // ExtractOptions::stop was set
-    ExtractOverBudget = 12,          // more to write than any real disc needs: the rest skipped
-    ExtractDamagedSector = 13,       // a sector whose EDC does not match (test mode), or Mode 2 Form 2 in a file
-    ExtractNameCollision = 14,       // a second record for a name already taken in its folder
-    ExtractBadContainer = 15,        // a sheet or container header that breaks its format, or a kind not read
+    ExtractImageTruncated,           // the image ends inside a folder or a file's data
+    ExtractMalformedRecord,          // a directory record that breaks the format
+    ExtractDirectoryLoop,            // a folder whose records were already walked
+    ExtractTooDeep,                  // folders nested deeper than kMaxDirectoryDepth
+    ExtractUnsafeName,               // a name that is no plain file or folder name
+    ExtractOutputFailed,             // a folder or file that could not be fully written
+    ExtractStopped,                  // ExtractOptions::stop was set
+    ExtractOverBudget,               // more to write than any real disc needs: the rest skipped
+    ExtractDamagedSector,            // a sector whose EDC does not match (test mode), or Mode 2 Form 2 in a file
+    ExtractNameCollision,            // a second record for a name already taken in its folder
+    ExtractBadContainer,             // a sheet or container header that breaks its format, or a kind not read
+    ExtractOutsideData,              // a file's data lies in an audio track or between tracks
 };
 
 // A short text for the user, e.g. "the image ends inside a folder or file".
@@ -93,8 +96,9 @@ struct ExtractOptions {
     NarrowDecoder decodeName;
     bool keepTimes = false;        // files take the times the disc records
     ExtractObserver* observer = nullptr;
-    // When it holds a value other than 0 (set by a signal handler, say), the walk stops:
-    // the file being written is dropped, and the result is ExtractStopped.
+    // When it holds a value other than 0 (set by a signal handler, say), the walk stops
+    // before its next record or read: the file being written is dropped, and the result
+    // is ExtractStopped.
     const std::atomic<int>* stop = nullptr;
 };
 

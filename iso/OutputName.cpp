@@ -12,14 +12,9 @@ bool EndsWith(const std::string& text, const char* suffix) {
     return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-std::string Upper(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
-
 // Windows opens a device, not a file, for these base names whatever the extension.
 bool IsWindowsDeviceName(const std::string& name) {
-    std::string base = Upper(name.substr(0, name.find('.')));
+    std::string base = UpperAscii(name.substr(0, name.find('.')));
     while (!base.empty() && base.back() == ' ') base.pop_back();  // "CON .TXT" is CON too
     static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
     for (const char* device : kDevices) {

@@ -122,3 +122,10 @@ std::string FoldCaseUtf8(const std::string& text) {
     }
     return folded;
 }
+
+std::string UpperAscii(std::string text) {
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return text;
+}

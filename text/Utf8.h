@@ -17,3 +17,7 @@ std::string NarrowToUtf8(const std::wstring& text);
 // tools/make-case-table.py), for comparisons that ignore case as Windows and Wine make
 // them: "ŁÓDŹ" and "Łódź", "É" and "é" fold alike. Ill-formed bytes stay as they are.
 std::string FoldCaseUtf8(const std::string& text);
+
+// `text` with the ASCII letters a to z made upper case, and every other byte left as it is
+// (ISO 9660 names, sheet keywords).
+std::string UpperAscii(std::string text);

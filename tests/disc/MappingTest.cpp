@@ -15,7 +15,7 @@
 namespace {
 
 constexpr uint32_t kSectors = 1000;  // 2.3 MB raw: more than one window
-const TrackPlace kRawPlace{SectorFormat::Raw, 2352, 0, 0, TrackPlace::kToTheEnd};
+const TrackPlace kRawPlace{SectorFormat::RawMode1Or2, 2352, 0, 0, TrackPlace::kToTheEnd};
 
 class MappingTest : public ::testing::Test {
 protected:

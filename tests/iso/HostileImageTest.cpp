@@ -126,9 +126,10 @@ TEST_P(BadRecordTest, IsReportedAndPassedOver) {
     EXPECT_EQ(out.Written().count("DATA/GOOD"), 1u) << GetParam().what;
     EXPECT_TRUE(out.Beside().empty());
     ASSERT_FALSE(out.observer.problems.empty()) << GetParam().what;
-    if (GetParam().expected == ExtractImageTruncated) {  // said once, of the image as a whole
-        EXPECT_EQ(out.observer.problems.size(), 1u) << GetParam().what;
-        EXPECT_EQ(out.observer.problems[0].place, ProblemPlace::Image) << GetParam().what;
+    if (GetParam().expected == ExtractImageTruncated) {  // said of the file, then of the image as a whole
+        ASSERT_EQ(out.observer.problems.size(), 2u) << GetParam().what;
+        EXPECT_EQ(out.observer.problems[0].place, ProblemPlace::InsideImage) << GetParam().what;
+        EXPECT_EQ(out.observer.problems[1].place, ProblemPlace::Image) << GetParam().what;
     } else {
         EXPECT_EQ(out.observer.problems[0].place, ProblemPlace::InsideImage) << GetParam().what;
         EXPECT_EQ(out.observer.problems[0].where.rfind("DATA/", 0), 0u) << out.observer.problems[0].where;
@@ -186,8 +187,10 @@ TEST(HostileImage, FileCutByTheEndOfTheImageIsNotCreated) {
     WriteBytes(out.dir.path() / "DATA" / "LAST", {'o', 'l', 'd'});
     EXPECT_EQ(out.Extract(b.image), ExtractImageTruncated);
     EXPECT_EQ(out.Written(), (Tree{{"DATA/", ""}, {"DATA/A", "aaaa"}, {"DATA/CUT", std::string(5000, 'y')}, {"DATA/LAST", "old"}}));
-    ASSERT_EQ(out.observer.problems.size(), 1u);
-    EXPECT_EQ(out.observer.problems[0].detail, "it holds " + std::to_string(whole - 2048) +
+    ASSERT_EQ(out.observer.problems.size(), 2u);  // the file by name, then the image as a whole
+    EXPECT_EQ(out.observer.problems[0].where, "DATA/LAST;1");
+    EXPECT_EQ(out.observer.problems[0].detail, "its data runs past the image's end");
+    EXPECT_EQ(out.observer.problems[1].detail, "it holds " + std::to_string(whole - 2048) +
                                                    " bytes of data, its folders and files need " +
                                                    std::to_string(whole - 2048 + 904) + "; 1 file was not imported");
 }

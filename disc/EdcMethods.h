@@ -1,5 +1,6 @@
-// Inside the EDC's module: the table, from any starting value, and the folding by
-// carry-less multiplication, which ends with it.
+// Inside the EDC's module: the ways of computing it. The table (from any starting value)
+// runs anywhere; the folding by carry-less multiplication runs where the processor has
+// it, and ends with the table. Edc.cpp chooses among them.
 #pragma once
 
 #include <cstddef>

@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "Disc.h"
+#include "Container.h"
+#include "text/Utf8.h"
 
 // Far beyond any real sheet (a 99-track cue is a few KiB); a longer file is refused unread.
 constexpr uint64_t kSheetLimit = 1 << 20;
@@ -17,18 +18,17 @@ struct SheetLine {
     std::string text;
 };
 
-// The whole file at `path`, or false with the problem: unreadable, larger than `limit`.
-bool ReadWholeFile(const std::string& path, uint64_t limit, std::string& bytes, DiscProblem& problem);
+// The whole of the opened file, or false with the problem: larger than `limit` for its
+// `kind` ("an Alcohol descriptor"), or cut short while read.
+bool ReadWholeFile(const FileHead& file, const char* kind, uint64_t limit, std::string& bytes, DiscProblem& problem);
 
-// The lines of the sheet at `path` (CR LF or LF; a UTF-8 byte order mark dropped), or
-// false with the problem: unreadable, larger than kSheetLimit, a line over kLineLimit.
-bool ReadSheetLines(const std::string& path, std::vector<SheetLine>& lines, DiscProblem& problem);
+// The lines of the sheet (CR LF or LF; a UTF-8 byte order mark dropped), or false with the
+// problem: larger than kSheetLimit for its `kind` ("a cue sheet"), a line over kLineLimit.
+bool ReadSheetLines(const FileHead& sheet, const char* kind, std::vector<SheetLine>& lines, DiscProblem& problem);
 
 // A line's words: runs of non-space, or text in double or single quotes (quotes dropped).
 // False when a quote is not closed.
 bool SplitWords(const std::string& line, std::vector<std::string>& words);
-
-std::string UpperAscii(std::string text);
 
 // "mm:ss:ff" as frames (75 a second); false unless ss < 60 and ff < 75.
 bool ParseMsf(const std::string& text, uint32_t& frames);
@@ -57,5 +57,3 @@ std::vector<std::string> FilesBeside(const std::string& path, const std::string&
 // True when `a` and `b` name the same file: the same folder, names the same but for ASCII case.
 bool SameFileName(const std::string& a, const std::string& b);
 
-// The size of the file at `path`; false with a NotOpened problem naming it.
-bool FileSizeOf(const std::string& path, uint64_t& size, DiscProblem& problem);

@@ -3,19 +3,15 @@
 // a 24-byte block per area pointing at its 80-byte track blocks, each with the sectors'
 // mode, size (2048, 2336, 2352, or 2448 with subchannel), disc address and MDF offset, and
 // a footer naming the MDF ("*.mdf": the descriptor's own name).
-#include "ByteView.h"
 #include "Container.h"
 #include "Sheet.h"
+#include "disc/ByteView.h"
 
 namespace {
 
 // A descriptor with its track blocks is small; DPM data can grow it, never to this.
 constexpr uint64_t kDescriptorLimit = 16 << 20;
 constexpr char kMagic[] = "MEDIA DESCRIPTOR";
-
-bool Refuse(DiscProblem& problem, const FileHead& head, const std::string& why) {
-    return SheetError(problem, head.path, 0, why);
-}
 
 // The MDF the footer at `footer` names, as a path.
 std::string DataFileName(ByteView& view, const FileHead& head, uint64_t footer) {
@@ -38,50 +34,50 @@ std::string DataFileName(ByteView& view, const FileHead& head, uint64_t footer) 
     return SheetFilePath(head.path, name);
 }
 
-bool ReadMds(const FileHead& head, DiscLayout& layout, DiscProblem& problem) {
+bool ReadMds(const FileHead& head, DiscFiles& files, DiscLayout& layout, DiscProblem& problem) {
     std::string bytes;
-    if (!ReadWholeFile(head.path, kDescriptorLimit, bytes, problem)) return false;
+    if (!ReadWholeFile(head, "an Alcohol descriptor", kDescriptorLimit, bytes, problem)) return false;
     ByteView view(bytes);
     const uint64_t version = view.Le(16, 1);
     if (version == 2)
-        return Refuse(problem, head,
+        return Refuse(problem, head.path,
                       "This is a version 2 MDS/MDX image (Alcohol 2.0 or DAEMON Tools); its descriptor is encrypted. "
                       "Re-save it as a version 1 MDS, a CUE/BIN or an ISO.");
-    if (version != 1) return Refuse(problem, head, "a descriptor of version " + std::to_string(version) + " (only 1 is read)");
+    if (version != 1) return Refuse(problem, head.path, "a descriptor of version " + std::to_string(version) + " (only 1 is read)");
     const uint64_t areas = view.Le(0x14, 2), areaBlocks = view.Le(0x50, 4);
-    if (!view.ok() || areas == 0) return Refuse(problem, head, "its header lists no disc area");
+    if (!view.ok() || areas == 0) return Refuse(problem, head.path, "its header lists no disc area");
     // Only the first area: a data track in a later one is not read.
     const uint64_t blocks = view.Le(areaBlocks + 10, 1), trackBlocks = view.Le(areaBlocks + 20, 4);
-    if (!view.ok()) return Refuse(problem, head, "its first area block lies past its end");
-    std::string mdf;
+    if (!view.ok()) return Refuse(problem, head.path, "its first area block lies past its end");
+    FileHead mdf;
     for (uint64_t i = 0; i < blocks; ++i) {
         const uint64_t at = trackBlocks + i * 80;
         const uint64_t mode = view.Le(at, 1) & 0x0F, point = view.Le(at + 4, 1);
         const uint64_t sectorSize = view.Le(at + 16, 2), lba = view.Le(at + 36, 4), offset = view.Le(at + 40, 8);
         const uint64_t extra = view.Le(at + 12, 4), footer = view.Le(at + 52, 4);
-        if (!view.ok()) return Refuse(problem, head, "track block " + std::to_string(i + 1) + " lies past its end");
+        if (!view.ok()) return Refuse(problem, head.path, "track block " + std::to_string(i + 1) + " lies past its end");
         if (point < 1 || point > 99) continue;  // A0, A1, A2: the table's first, last and lead-out
         const uint64_t length = extra != 0 ? view.Le(extra + 4, 4) : 0;
-        if (!view.ok() || lba > 2000000) return Refuse(problem, head, "track " + std::to_string(point) + " lies off the disc");
+        if (!view.ok() || lba > kLongestDisc) return Refuse(problem, head.path, "track " + std::to_string(point) + " lies off the disc");
         const bool audio = mode == 1 || mode == 9 || mode == 0;  // audio, or no data
         TrackPlace place;
         switch (sectorSize) {
         case 2048: place.format = SectorFormat::Cooked; break;
-        case 2336: place.format = SectorFormat::Mode2; break;
+        case 2336: place.format = SectorFormat::Mode2NoHeader; break;
         case 2352:
-        case 2448: place.format = audio ? SectorFormat::Audio : SectorFormat::Raw; break;
+        case 2448: place.format = audio ? SectorFormat::Audio : SectorFormat::RawMode1Or2; break;
         default:
             if (audio) break;
-            return Refuse(problem, head, "track " + std::to_string(point) + " has sectors of " + std::to_string(sectorSize) + " bytes");
+            return Refuse(problem, head.path, "track " + std::to_string(point) + " has sectors of " + std::to_string(sectorSize) + " bytes");
         }
         place.stride = static_cast<uint32_t>(sectorSize);
         place.offset = offset;
         place.firstLba = static_cast<uint32_t>(lba);
         place.sectors = length != 0 ? length : TrackPlace::kToTheEnd;
-        if (mdf.empty()) mdf = DataFileName(view, head, footer);
-        layout.tracks.push_back({static_cast<int>(point), !audio, mdf, place, nullptr});
+        if (!mdf.source && !files.Open(DataFileName(view, head, footer), mdf, problem)) return false;
+        layout.tracks.push_back({static_cast<int>(point), !audio, mdf.path, place, mdf.source});
     }
-    if (layout.tracks.empty()) return Refuse(problem, head, "no track in its first area");
+    if (layout.tracks.empty()) return Refuse(problem, head.path, "no track in its first area");
     return true;
 }
 
@@ -91,4 +87,4 @@ const char* const kMdsCompanions[] = {".mdf", nullptr};
 
 }  // namespace
 
-const ContainerFormat kAlcohol = {LooksLikeMds, kMdsCompanions, ".mds", ReadMds};
+const ContainerFormat kAlcohol = {"an Alcohol image", LooksLikeMds, kMdsCompanions, ".mds", ReadMds};

@@ -6,12 +6,8 @@
 // mode code and the file offsets of INDEX 00, INDEX 01 and the end; CUEX (CUES) gives
 // each track's control bits and, in version 2, its address. Track-at-once images list
 // them in ETN2 (ETNF): offset, length, mode and start address. Only the first disc area.
-#include <cerrno>
-
-#include "ByteView.h"
 #include "Container.h"
-#include "ImageFile.h"
-#include "Sheet.h"
+#include "disc/ByteView.h"
 
 namespace {
 
@@ -23,47 +19,34 @@ struct Chunks {
     bool version2 = false;
 };
 
-bool Refuse(DiscProblem& problem, const FileHead& head, const std::string& why) {
-    return SheetError(problem, head.path, 0, why);
-}
-
 // Reads the chain of chunks from the footer's offset to END!.
 bool ReadChunks(const FileHead& head, Chunks& chunks, DiscProblem& problem) {
     ByteView footer(head.last);
     chunks.version2 = head.last.size() == 16 && head.last.compare(4, 4, "NER5") == 0;
     uint64_t at = chunks.version2 ? footer.Be(8, 8) : footer.Be(12, 4);
-    std::string refusal;
-    FILE* file = OpenImageFileUtf8(head.path, refusal);
-    if (!file) {
-        problem = {DiscFault::NotOpened, head.path, refusal.empty() ? errno : 0, refusal};
-        return false;
-    }
     const uint64_t end = head.size - (chunks.version2 ? 12 : 8);
     uint64_t read = 0;
     bool ended = false;
     while (!ended) {
         unsigned char header[8];
-        if (at > end || end - at < 8 || !SeekFile64(file, at) || std::fread(header, 1, 8, file) != 8) break;
+        if (at > end || end - at < 8 || head.source->ReadAt(at, header, 8) != 8) break;
         const std::string id(reinterpret_cast<char*>(header), 4);
         const uint64_t length = ByteView(std::string(reinterpret_cast<char*>(header), 8)).Be(4, 4);
         if (length > end - at - 8) break;
         read += length;
-        if (read > kChunkBytesLimit) {
-            std::fclose(file);
-            return Refuse(problem, head, "its chunks claim more than any disc's table (" + std::to_string(read) + " bytes)");
-        }
+        if (read > kChunkBytesLimit)
+            return Refuse(problem, head.path, OverLimit("the chain of chunks that lists its tracks", kChunkBytesLimit, read));
         std::string* body = id == "CUEX" || id == "CUES" ? &chunks.cue
                           : id == "DAOX" || id == "DAOI" ? &chunks.dao
                           : id == "ETN2" || id == "ETNF" ? &chunks.etn : nullptr;
         if (body && body->empty()) {
             body->resize(static_cast<size_t>(length));
-            if (std::fread(&(*body)[0], 1, body->size(), file) != body->size()) break;
+            if (head.source->ReadAt(at + 8, &(*body)[0], body->size()) != body->size()) break;
         }
         ended = id == "END!";
         at += 8 + length;  // always forward: a chain cannot loop
     }
-    std::fclose(file);
-    if (!ended) return Refuse(problem, head, "its chain of chunks breaks off before END!");
+    if (!ended) return Refuse(problem, head.path, "its chain of chunks breaks off before END!");
     return true;
 }
 
@@ -71,8 +54,8 @@ SectorFormat FormatOf(uint64_t sectorSize, bool data) {
     if (!data) return SectorFormat::Audio;
     switch (sectorSize) {
     case 2048: return SectorFormat::Cooked;
-    case 2336: return SectorFormat::Mode2;
-    default: return SectorFormat::Raw;
+    case 2336: return SectorFormat::Mode2NoHeader;
+    default: return SectorFormat::RawMode1Or2;
     }
 }
 
@@ -104,21 +87,21 @@ bool ReadDao(const FileHead& head, const Chunks& chunks, DiscLayout& layout, Dis
     const uint64_t first = view.Be(20, 1), last = view.Be(21, 1);
     const int width = chunks.version2 ? 8 : 4;
     const uint64_t entry = 18 + 3 * width;
-    if (!view.ok() || first < 1 || last < first || last > 99) return Refuse(problem, head, "its track table lists no tracks");
+    if (!view.ok() || first < 1 || last < first || last > 99) return Refuse(problem, head.path, "its track table lists no tracks");
     uint64_t address = 0;
     for (uint64_t number = first, at = 22; number <= last; ++number, at += entry) {
         const uint64_t size = view.Be(at + 12, 2), mode = view.Be(at + 14, 1);
         const uint64_t index0 = view.Be(at + 18, width), index1 = view.Be(at + 18 + width, width), end = view.Be(at + 18 + 2 * width, width);
-        if (!view.ok()) return Refuse(problem, head, "its track table breaks off at track " + std::to_string(number));
+        if (!view.ok()) return Refuse(problem, head.path, "its track table breaks off at track " + std::to_string(number));
         if (size == 0 || index0 > index1 || index1 > end || end > head.size)
-            return Refuse(problem, head, "track " + std::to_string(number) + " lies outside the file");
+            return Refuse(problem, head.path, "track " + std::to_string(number) + " lies outside the file");
         if (number > first) address += (index1 - index0) / size;  // the pregap, stored before INDEX 01
         const int64_t listed = chunks.version2 ? AddressOf(chunks.cue, number) : -1;
         const uint64_t lba = listed >= 0 ? static_cast<uint64_t>(listed) : address;
-        if (lba > 2000000) return Refuse(problem, head, "track " + std::to_string(number) + " lies off the disc");
+        if (lba > kLongestDisc) return Refuse(problem, head.path, "track " + std::to_string(number) + " lies off the disc");
         const bool data = IsData(chunks.cue, number, mode);
         layout.tracks.push_back({static_cast<int>(number), data, head.path,
-                                 {FormatOf(size, data), static_cast<uint32_t>(size), index1, static_cast<uint32_t>(lba), (end - index1) / size}, nullptr});
+                                 {FormatOf(size, data), static_cast<uint32_t>(size), index1, static_cast<uint32_t>(lba), (end - index1) / size}, head.source});
         address += (end - index1) / size;
     }
     return true;
@@ -144,22 +127,22 @@ bool ReadTao(const FileHead& head, const Chunks& chunks, DiscLayout& layout, Dis
         const uint64_t offset = view.Be(at, width), length = view.Be(at + width, width), mode = view.Be(at + 2 * width, 4);
         const uint64_t lba = view.Be(at + 2 * width + 4, 4);
         const uint32_t size = SectorSizeOf(mode);
-        if (offset > head.size || length > head.size - offset) return Refuse(problem, head, "track " + std::to_string(number) + " lies outside the file");
-        if (lba > 2000000) return Refuse(problem, head, "track " + std::to_string(number) + " lies off the disc");
+        if (offset > head.size || length > head.size - offset) return Refuse(problem, head.path, "track " + std::to_string(number) + " lies outside the file");
+        if (lba > kLongestDisc) return Refuse(problem, head.path, "track " + std::to_string(number) + " lies off the disc");
         const bool data = IsData(chunks.cue, number, mode);
         layout.tracks.push_back({static_cast<int>(number), data, head.path,
-                                 {FormatOf(size, data), size, offset, static_cast<uint32_t>(lba), length / size}, nullptr});
+                                 {FormatOf(size, data), size, offset, static_cast<uint32_t>(lba), length / size}, head.source});
     }
-    if (layout.tracks.empty()) return Refuse(problem, head, "its track table lists no tracks");
+    if (layout.tracks.empty()) return Refuse(problem, head.path, "its track table lists no tracks");
     return true;
 }
 
-bool ReadNrg(const FileHead& head, DiscLayout& layout, DiscProblem& problem) {
+bool ReadNrg(const FileHead& head, DiscFiles&, DiscLayout& layout, DiscProblem& problem) {
     Chunks chunks;
     if (!ReadChunks(head, chunks, problem)) return false;
     if (!chunks.dao.empty()) return ReadDao(head, chunks, layout, problem);
     if (!chunks.etn.empty()) return ReadTao(head, chunks, layout, problem);
-    return Refuse(problem, head, "no track table (DAOX, DAOI, ETN2 or ETNF)");
+    return Refuse(problem, head.path, "no track table (DAOX, DAOI, ETN2 or ETNF)");
 }
 
 bool LooksLikeNrg(const FileHead& head) {
@@ -168,4 +151,4 @@ bool LooksLikeNrg(const FileHead& head) {
 
 }  // namespace
 
-const ContainerFormat kNero = {LooksLikeNrg, nullptr, ".nrg", ReadNrg};
+const ContainerFormat kNero = {"a Nero image", LooksLikeNrg, nullptr, ".nrg", ReadNrg};

@@ -14,7 +14,7 @@
 #include <dirent.h>
 #endif
 
-#include "ImageFile.h"
+#include "disc/ImageFile.h"
 
 namespace {
 
@@ -78,49 +78,22 @@ std::string FindIgnoringCase(const std::string& folder, const std::string& name)
 
 }  // namespace
 
-std::string UpperAscii(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
-
 bool SheetError(DiscProblem& problem, const std::string& path, int line, const std::string& what) {
-    problem = {DiscFault::BadContainer, path, 0, line > 0 ? "line " + std::to_string(line) + ": " + what : what};
-    return false;
+    return Refuse(problem, path, line > 0 ? "line " + std::to_string(line) + ": " + what : what);
 }
 
-bool FileSizeOf(const std::string& path, uint64_t& size, DiscProblem& problem) {
-    std::string refusal;
-    FILE* file = OpenImageFileUtf8(path, refusal);
-    if (!file) {
-        problem = {DiscFault::NotOpened, path, refusal.empty() ? errno : 0, refusal};
-        return false;
-    }
-    size = FileSize64(file);
-    std::fclose(file);
+bool ReadWholeFile(const FileHead& file, const char* kind, uint64_t limit, std::string& bytes, DiscProblem& problem) {
+    if (file.size > limit) return Refuse(problem, file.path, OverLimit(kind, limit, file.size));
+    bytes.assign(static_cast<size_t>(file.size), '\0');
+    if (file.source->ReadAt(0, &bytes[0], bytes.size()) != bytes.size())
+        return Refuse(problem, file.path, "it ends before its size says (cut short while read)");
     return true;
 }
 
-bool ReadWholeFile(const std::string& path, uint64_t limit, std::string& bytes, DiscProblem& problem) {
-    std::string refusal;
-    FILE* file = OpenImageFileUtf8(path, refusal);
-    if (!file) {
-        problem = {DiscFault::NotOpened, path, refusal.empty() ? errno : 0, refusal};
-        return false;
-    }
-    const uint64_t size = FileSize64(file);
-    if (size > limit) {
-        std::fclose(file);
-        return SheetError(problem, path, 0, "larger than its kind can be (" + std::to_string(size) + " bytes)");
-    }
-    bytes.assign(static_cast<size_t>(size), '\0');
-    bytes.resize(std::fread(&bytes[0], 1, bytes.size(), file));
-    std::fclose(file);
-    return true;
-}
-
-bool ReadSheetLines(const std::string& path, std::vector<SheetLine>& lines, DiscProblem& problem) {
+bool ReadSheetLines(const FileHead& sheet, const char* kind, std::vector<SheetLine>& lines, DiscProblem& problem) {
+    const std::string& path = sheet.path;
     std::string text;
-    if (!ReadWholeFile(path, kSheetLimit, text, problem)) return false;
+    if (!ReadWholeFile(sheet, kind, kSheetLimit, text, problem)) return false;
     if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
     lines.clear();
     int number = 0;
@@ -128,7 +101,8 @@ bool ReadSheetLines(const std::string& path, std::vector<SheetLine>& lines, Disc
         size_t end = text.find('\n', start);
         if (end == std::string::npos) end = text.size();
         ++number;
-        if (end - start > kLineLimit) return SheetError(problem, path, number, "longer than a sheet's line can be");
+        if (end - start > kLineLimit) return SheetError(problem, path, number, std::string(kind) + "'s line is at most " + std::to_string(kLineLimit) +
+                                                                         " characters; this one is " + std::to_string(end - start));
         std::string line = text.substr(start, end - start);
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.find('\0') != std::string::npos) return SheetError(problem, path, number, "not text (a NUL byte)");

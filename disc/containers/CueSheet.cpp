@@ -3,7 +3,9 @@
 //
 // INDEX times count from the start of the most recent FILE. A track's sectors in a file
 // run from its first INDEX there to the next track's, or to the file's end; PREGAP and
-// POSTGAP are made-up sectors in no file. Disc address 0 is track 1's INDEX 01.
+// POSTGAP are made-up sectors in no file. A track goes on in the next FILE when that file
+// starts with an INDEX of it (INDEX 02, say) rather than a TRACK. Disc address 0 is track
+// 1's INDEX 01.
 #include <algorithm>
 #include <cstring>
 
@@ -21,10 +23,10 @@ struct TrackType {
 
 const TrackType kTrackTypes[] = {
     {"AUDIO", SectorFormat::Audio, 2352, false},      {"CDG", SectorFormat::Audio, 2448, false},
-    {"MODE1/2048", SectorFormat::Cooked, 2048, true}, {"MODE1/2352", SectorFormat::Raw, 2352, true},
-    {"MODE2/2048", SectorFormat::Cooked, 2048, true}, {"MODE2/2336", SectorFormat::Mode2, 2336, true},
-    {"CDI/2336", SectorFormat::Mode2, 2336, true},    {"MODE2/2352", SectorFormat::Raw, 2352, true},
-    {"CDI/2352", SectorFormat::Raw, 2352, true},
+    {"MODE1/2048", SectorFormat::Cooked, 2048, true}, {"MODE1/2352", SectorFormat::RawMode1Or2, 2352, true},
+    {"MODE2/2048", SectorFormat::Cooked, 2048, true}, {"MODE2/2336", SectorFormat::Mode2NoHeader, 2336, true},
+    {"CDI/2336", SectorFormat::Mode2NoHeader, 2336, true},    {"MODE2/2352", SectorFormat::RawMode1Or2, 2352, true},
+    {"CDI/2352", SectorFormat::RawMode1Or2, 2352, true},
 };
 
 const char* const kFileTypes[] = {"BINARY", "MOTOROLA", "WAVE", "AIFF", "MP3", "FLAC", "OGG"};
@@ -35,6 +37,7 @@ const char* const kIgnored[] = {"REM", "CATALOG", "CDTEXTFILE", "TITLE", "PERFOR
 
 struct CueFile {
     std::string path;
+    std::shared_ptr<ByteSource> source;
     uint64_t size = 0;
     bool binary = true;  // BINARY or MOTOROLA: sectors from the first byte
 };
@@ -60,10 +63,7 @@ struct CueParse {
     std::vector<uint64_t> gaps;                   // made-up frames per file
 };
 
-// Far past any disc, and within the 32-bit stream of user data (2^21 sectors).
-constexpr int64_t kLongestDisc = 2000000;
-
-bool ParseLine(const FileHead& head, const SheetLine& line, CueParse& cue, uint32_t& lastIndex,
+bool ParseLine(const FileHead& head, DiscFiles& files, const SheetLine& line, CueParse& cue, uint32_t& lastIndex,
                DiscProblem& problem) {
     std::vector<std::string> words;
     if (!SplitWords(line.text, words)) return SheetError(problem, head.path, line.number, "a quote is not closed");
@@ -83,7 +83,10 @@ bool ParseLine(const FileHead& head, const SheetLine& line, CueParse& cue, uint3
         CueFile file;
         file.path = SheetFilePath(head.path, name);
         file.binary = type == "BINARY" || type == "MOTOROLA";
-        if (!FileSizeOf(file.path, file.size, problem)) return false;
+        FileHead opened;
+        if (!files.Open(file.path, opened, problem)) return false;
+        file.source = opened.source;
+        file.size = opened.size;
         if (!file.binary && file.size >= 44) file.size -= 44;  // a WAVE file's header, near enough
         cue.files.push_back(file);
         cue.segments.emplace_back();
@@ -140,9 +143,27 @@ bool ParseLine(const FileHead& head, const SheetLine& line, CueParse& cue, uint3
     return error("unknown command " + words[0]);
 }
 
+// Where a track's sectors lie in one file: from its first INDEX there, in bytes.
+struct Piece {
+    size_t file;
+    uint64_t offset, sectors;
+};
+
+// The track's sectors from its INDEX 01 on, through every file it goes on in, as one source.
+// A track in one file is read from that file.
+std::shared_ptr<ByteSource> TrackSource(const CueParse& cue, const std::vector<Piece>& pieces, uint32_t size, uint64_t& sectors) {
+    sectors = 0;
+    for (const Piece& piece : pieces) sectors += piece.sectors;
+    if (pieces.size() == 1) return cue.files[pieces[0].file].source;  // read at its offset
+    std::vector<JoinedSource::Range> ranges;
+    for (const Piece& piece : pieces) ranges.push_back({cue.files[piece.file].source, piece.offset, piece.sectors * size});
+    return std::make_shared<JoinedSource>(std::move(ranges));
+}
+
 // Places each track that has sectors, from the files' sizes and the INDEX times.
 bool PlaceTracks(const FileHead& head, const CueParse& cue, DiscLayout& layout, DiscProblem& problem) {
-    std::vector<TrackPlace> places(cue.tracks.size());
+    std::vector<std::vector<Piece>> pieces(cue.tracks.size());  // each track's, from its INDEX 01 on
+    std::vector<uint32_t> firstLba(cue.tracks.size());
     int64_t fileStart = 0;
     for (size_t f = 0; f < cue.files.size(); ++f) {
         const auto& segments = cue.segments[f];
@@ -150,7 +171,8 @@ bool PlaceTracks(const FileHead& head, const CueParse& cue, DiscLayout& layout, 
         // Sectors before the first INDEX (a pregap in the file that no INDEX 00 marks) come first.
         uint64_t bytes = uint64_t{segments[0].start} * cue.tracks[segments[0].track].type.bytes, frames = 0;
         for (size_t s = 0; s < segments.size(); ++s) {
-            const CueTrack& track = cue.tracks[segments[s].track];
+            const size_t t = segments[s].track;
+            const CueTrack& track = cue.tracks[t];
             const uint32_t size = track.type.bytes;
             const uint64_t left = cue.files[f].size > bytes ? cue.files[f].size - bytes : 0;
             const uint64_t length = s + 1 < segments.size() ? segments[s + 1].start - segments[s].start : left / size;
@@ -159,33 +181,35 @@ bool PlaceTracks(const FileHead& head, const CueParse& cue, DiscLayout& layout, 
             if (track.index1File == static_cast<int>(f)) {
                 const uint32_t into = track.index1 - segments[s].start;
                 if (into > length) return SheetError(problem, head.path, track.line, "INDEX 01 lies past the track's end");
-                TrackPlace& place = places[segments[s].track];
-                place = {track.type.format, size, bytes + uint64_t{into} * size, 0, length - into};
+                pieces[t].push_back({f, bytes + uint64_t{into} * size, length - into});
                 // Addresses come before the shift that puts track 1's INDEX 01 at 0: kept aside.
-                place.firstLba = static_cast<uint32_t>(fileStart + track.index1 + static_cast<int64_t>(track.gapAtIndex1));
+                firstLba[t] = static_cast<uint32_t>(fileStart + track.index1 + static_cast<int64_t>(track.gapAtIndex1));
+            } else if (!pieces[t].empty()) {
+                pieces[t].push_back({f, bytes, length});  // the track goes on in this file
             }
             bytes += length * size;
             frames = segments[s].start + length;
         }
         fileStart += static_cast<int64_t>(frames + cue.gaps[f]);
-        if (fileStart > kLongestDisc) return SheetError(problem, head.path, 0, "longer than any disc");
+        if (fileStart > int64_t{kLongestDisc}) return SheetError(problem, head.path, 0, "longer than any disc");
     }
-    const uint32_t base = places.front().firstLba;
     for (size_t t = 0; t < cue.tracks.size(); ++t) {
-        places[t].firstLba -= base;  // later tracks lie later, so none goes below 0
         const CueTrack& track = cue.tracks[t];
-        layout.tracks.push_back({track.number, track.type.data, cue.files[track.index1File].path, places[t], nullptr});
+        TrackPlace place{track.type.format, track.type.bytes, 0, firstLba[t] - firstLba[0], 0};  // later tracks lie later
+        std::shared_ptr<ByteSource> source = TrackSource(cue, pieces[t], track.type.bytes, place.sectors);
+        if (pieces[t].size() == 1) place.offset = pieces[t][0].offset;
+        layout.tracks.push_back({track.number, track.type.data, cue.files[track.index1File].path, place, source});
     }
     return true;
 }
 
-bool ReadCue(const FileHead& head, DiscLayout& layout, DiscProblem& problem) {
+bool ReadCue(const FileHead& head, DiscFiles& files, DiscLayout& layout, DiscProblem& problem) {
     std::vector<SheetLine> lines;
-    if (!ReadSheetLines(head.path, lines, problem)) return false;
+    if (!ReadSheetLines(head, "a cue sheet", lines, problem)) return false;
     CueParse cue;
     uint32_t lastIndex = 0;
     for (const SheetLine& line : lines) {
-        if (!ParseLine(head, line, cue, lastIndex, problem)) return false;
+        if (!ParseLine(head, files, line, cue, lastIndex, problem)) return false;
     }
     if (cue.tracks.empty()) return SheetError(problem, head.path, 0, "no TRACK");
     if (cue.tracks.back().index1File < 0)
@@ -219,4 +243,4 @@ const char* const kCueCompanions[] = {".bin", ".img", ".raw", nullptr};
 
 }  // namespace
 
-const ContainerFormat kCueSheet = {LooksLikeCue, kCueCompanions, ".cue", ReadCue};
+const ContainerFormat kCueSheet = {"a cue sheet", LooksLikeCue, kCueCompanions, ".cue", ReadCue};

@@ -35,9 +35,9 @@ struct Point {
     int64_t number = -1, control = 0, lba = -1, session = 1;
 };
 
-bool ReadCcd(const FileHead& head, DiscLayout& layout, DiscProblem& problem) {
+bool ReadCcd(const FileHead& head, DiscFiles& files, DiscLayout& layout, DiscProblem& problem) {
     std::vector<SheetLine> lines;
-    if (!ReadSheetLines(head.path, lines, problem)) return false;
+    if (!ReadSheetLines(head, "a CloneCD sheet", lines, problem)) return false;
     std::map<std::string, Section> sections;
     std::map<std::string, int> sectionLines;
     std::string current;
@@ -90,21 +90,23 @@ bool ReadCcd(const FileHead& head, DiscLayout& layout, DiscProblem& problem) {
     if (tracks.empty()) return SheetError(problem, head.path, 0, "no track in its table of contents");
     std::sort(tracks.begin(), tracks.end(), [](const Point& a, const Point& b) { return a.number < b.number; });
 
-    const std::string image = CompanionPath(head.path, ".img");
-    if (image.empty()) {
+    const std::string imagePath = CompanionPath(head.path, ".img");
+    if (imagePath.empty()) {
         const size_t dot = head.path.find_last_of('.');
         problem = {DiscFault::NotOpened, head.path.substr(0, dot) + ".img", ENOENT, ""};
         return false;
     }
+    FileHead image;
+    if (!files.Open(imagePath, image, problem)) return false;
     for (size_t i = 0; i < tracks.size(); ++i) {
         const Point& track = tracks[i];
-        if (track.lba < 0 || track.lba > 2000000) return SheetError(problem, head.path, 0, "track " + std::to_string(track.number) + " lies off the disc");
+        if (track.lba < 0 || track.lba > kLongestDisc) return SheetError(problem, head.path, 0, "track " + std::to_string(track.number) + " lies off the disc");
         const int64_t end = i + 1 < tracks.size() ? tracks[i + 1].lba : leadOut;
-        TrackPlace place{SectorFormat::Raw, 2352, static_cast<uint64_t>(track.lba) * 2352, static_cast<uint32_t>(track.lba),
+        TrackPlace place{SectorFormat::RawMode1Or2, kRawSectorBytes, static_cast<uint64_t>(track.lba) * kRawSectorBytes, static_cast<uint32_t>(track.lba),
                          end > track.lba ? static_cast<uint64_t>(end - track.lba) : TrackPlace::kToTheEnd};
         const bool data = (track.control & 0x04) != 0;
         if (data && track.session != 1) return SheetError(problem, head.path, 0, "its first data track is in a later session");
-        layout.tracks.push_back({static_cast<int>(track.number), data, image, place, nullptr});
+        layout.tracks.push_back({static_cast<int>(track.number), data, image.path, place, image.source});
     }
     return true;
 }
@@ -118,4 +120,4 @@ const char* const kCcdCompanions[] = {".img", ".sub", nullptr};
 
 }  // namespace
 
-const ContainerFormat kCloneCd = {LooksLikeCcd, kCcdCompanions, ".ccd", ReadCcd};
+const ContainerFormat kCloneCd = {"a CloneCD sheet", LooksLikeCcd, kCcdCompanions, ".ccd", ReadCcd};

@@ -20,9 +20,9 @@ struct TocMode {
 
 const TocMode kModes[] = {
     {"AUDIO", SectorFormat::Audio, 2352, false},        {"MODE1", SectorFormat::Cooked, 2048, true},
-    {"MODE1_RAW", SectorFormat::Raw, 2352, true},        {"MODE2", SectorFormat::Mode2, 2336, true},
-    {"MODE2_FORM1", SectorFormat::Cooked, 2048, true},   {"MODE2_FORM_MIX", SectorFormat::Mode2, 2336, true},
-    {"MODE2_RAW", SectorFormat::Raw, 2352, true},
+    {"MODE1_RAW", SectorFormat::RawMode1Or2, 2352, true},        {"MODE2", SectorFormat::Mode2NoHeader, 2336, true},
+    {"MODE2_FORM1", SectorFormat::Cooked, 2048, true},   {"MODE2_FORM_MIX", SectorFormat::Mode2NoHeader, 2336, true},
+    {"MODE2_RAW", SectorFormat::RawMode1Or2, 2352, true},
     {"MODE2_FORM2", SectorFormat::Audio, 2324, false},  // no 2048-byte sectors: nothing to read as data
 };
 
@@ -38,6 +38,7 @@ struct Word {
 // A range of the track's sectors: from a file, or made up (no file).
 struct Piece {
     std::string file;  // "" for made-up sectors
+    std::shared_ptr<ByteSource> source;
     uint64_t offset = 0;
     uint64_t sectors = 0;
 };
@@ -59,7 +60,7 @@ uint64_t Sectors(const TocTrack& track) {
 // The words of the sheet, comments dropped, quoted names kept whole.
 bool Words(const FileHead& head, std::vector<Word>& words, DiscProblem& problem) {
     std::vector<SheetLine> lines;
-    if (!ReadSheetLines(head.path, lines, problem)) return false;
+    if (!ReadSheetLines(head, "a cdrdao TOC file", lines, problem)) return false;
     for (const SheetLine& line : lines) {
         std::string text = line.text;
         for (size_t i = 0, quoted = 0; i < text.size(); ++i) {  // "//" outside quotes starts a comment
@@ -95,8 +96,8 @@ bool Words(const FileHead& head, std::vector<Word>& words, DiscProblem& problem)
 
 class TocParser {
 public:
-    TocParser(const FileHead& head, std::vector<Word> words, DiscProblem& problem)
-        : m_head(head), m_words(std::move(words)), m_problem(problem) {}
+    TocParser(const FileHead& head, DiscFiles& files, std::vector<Word> words, DiscProblem& problem)
+        : m_head(head), m_files(files), m_words(std::move(words)), m_problem(problem) {}
 
     bool Parse(std::vector<TocTrack>& tracks) {
         while (m_at < m_words.size()) {
@@ -197,7 +198,7 @@ private:
                 std::any_of(std::begin(kModes), std::end(kModes), [&](const TocMode& m) { return UpperAscii(mode->text) == m.name; }))
                 ++m_at;  // ZERO may name the mode of its sectors
             if (!Amount(keyword == "SILENCE" ? 4 : 1, track.stride, sectors, bytes)) return Error(word, keyword + " needs a length");
-            track.pieces.push_back({"", 0, sectors});
+            track.pieces.push_back({"", nullptr, 0, sectors});
             return true;
         }
         if (keyword == "START" || keyword == "PREGAP") {
@@ -205,7 +206,7 @@ private:
                 if (keyword == "PREGAP") return Error(word, "PREGAP needs a length");
                 sectors = Sectors(track);  // START alone: the pregap is everything so far
             }
-            if (keyword == "PREGAP") track.pieces.insert(track.pieces.begin(), Piece{"", 0, sectors});
+            if (keyword == "PREGAP") track.pieces.insert(track.pieces.begin(), Piece{"", nullptr, 0, sectors});
             track.start = sectors;
             return true;
         }
@@ -220,8 +221,10 @@ private:
     bool FileStatement(const Word& word, const std::string& keyword, TocTrack& track) {
         if (!Quoted()) return false;
         const std::string path = SheetFilePath(m_head.path, m_words[m_at - 1].text);
-        uint64_t size = 0, offset = 0, sectors = 0, bytes = 0, count = 0;
-        if (!FileSizeOf(path, size, m_problem)) return false;
+        uint64_t offset = 0, sectors = 0, bytes = 0, count = 0;
+        FileHead file;
+        if (!m_files.Open(path, file, m_problem)) return false;
+        const uint64_t size = file.size;
         if (const Word* at = Next(); at && !at->quoted && at->text.size() > 1 && at->text[0] == '#') {
             if (!ParseCount(at->text.substr(1), uint64_t{1} << 40, count)) return Error(*at, "bad offset " + at->text);
             offset = count;
@@ -235,15 +238,44 @@ private:
         if (offset > size) return Error(word, path + " is shorter than the range it is asked for");
         if (!Amount(unit, track.stride, sectors, bytes)) sectors = (size - offset) / track.stride;  // to the file's end
         else if (offset + sectors * track.stride > size) return Error(word, path + " is shorter than the range it is asked for");
-        track.pieces.push_back({path, offset, sectors});
+        track.pieces.push_back({path, file.source, offset, sectors});
         return true;
     }
 
     const FileHead& m_head;
+    DiscFiles& m_files;
     std::vector<Word> m_words;
     DiscProblem& m_problem;
     size_t m_at = 0;
 };
+
+// The track's sectors from its INDEX 01 on (`start` sectors in), through all its pieces, as
+// one source; a track of one file's range is read from that file.
+bool PlaceTrack(const TocTrack& track, DiscTrack& disc) {
+    std::vector<JoinedSource::Range> ranges;
+    uint64_t into = track.start;
+    for (const Piece& piece : track.pieces) {
+        if (into >= piece.sectors) {
+            into -= piece.sectors;
+            continue;
+        }
+        if (ranges.empty() && !piece.source && track.mode.data) return false;  // data that starts in made-up sectors
+        if (ranges.empty()) disc.file = piece.file;
+        ranges.push_back({piece.source, piece.offset + into * track.stride, (piece.sectors - into) * track.stride});
+        into = 0;
+    }
+    if (ranges.empty()) return true;
+    uint64_t sectors = 0;
+    for (const JoinedSource::Range& range : ranges) sectors += range.size / track.stride;
+    disc.place.sectors = sectors;
+    if (ranges.size() == 1 && ranges[0].source) {
+        disc.place.offset = ranges[0].offset;
+        disc.source = ranges[0].source;
+    } else {
+        disc.source = std::make_shared<JoinedSource>(std::move(ranges));
+    }
+    return true;
+}
 
 // Each track starts where the one before ends; its INDEX 01 lies `start` sectors in.
 bool PlaceTocTracks(const FileHead& head, const std::vector<TocTrack>& tracks, DiscLayout& layout, DiscProblem& problem) {
@@ -254,35 +286,21 @@ bool PlaceTocTracks(const FileHead& head, const std::vector<TocTrack>& tracks, D
         const uint64_t length = Sectors(track);
         if (track.start > length) return SheetError(problem, head.path, track.line, "its START lies past its end");
         DiscTrack disc{static_cast<int>(t + 1), track.mode.data, "", {}, nullptr};
-        // The piece that holds INDEX 01, where reading starts.
-        uint64_t into = track.start;
-        for (const Piece& piece : track.pieces) {
-            if (into >= piece.sectors) {
-                into -= piece.sectors;
-                continue;
-            }
-            if (piece.file.empty()) {
-                if (track.mode.data) return SheetError(problem, head.path, track.line, "its data starts in made-up (ZERO) sectors");
-                break;
-            }
-            disc.file = piece.file;
-            disc.place = {track.mode.format, track.stride, piece.offset + into * track.stride,
-                          static_cast<uint32_t>(address + track.start - base), piece.sectors - into};
-            break;
-        }
-        if (disc.file.empty() && track.mode.data) return SheetError(problem, head.path, track.line, "a data track with no data");
-        layout.tracks.push_back(disc);
+        disc.place = {track.mode.format, track.stride, 0, static_cast<uint32_t>(address + track.start - base), 0};
+        if (!PlaceTrack(track, disc)) return SheetError(problem, head.path, track.line, "its data starts in made-up (ZERO) sectors");
+        if (!disc.source && track.mode.data) return SheetError(problem, head.path, track.line, "a data track with no data");
+        if (disc.source) layout.tracks.push_back(disc);
         address += length;
-        if (address > 2000000) return SheetError(problem, head.path, track.line, "longer than any disc");
+        if (address > kLongestDisc) return SheetError(problem, head.path, track.line, "longer than any disc");
     }
     return true;
 }
 
-bool ReadToc(const FileHead& head, DiscLayout& layout, DiscProblem& problem) {
+bool ReadToc(const FileHead& head, DiscFiles& files, DiscLayout& layout, DiscProblem& problem) {
     std::vector<Word> words;
     if (!Words(head, words, problem)) return false;
     std::vector<TocTrack> tracks;
-    TocParser parser(head, std::move(words), problem);
+    TocParser parser(head, files, std::move(words), problem);
     return parser.Parse(tracks) && PlaceTocTracks(head, tracks, layout, problem);
 }
 
@@ -309,4 +327,4 @@ const char* const kTocCompanions[] = {".bin", ".img", ".raw", nullptr};
 
 }  // namespace
 
-const ContainerFormat kTocFile = {LooksLikeToc, kTocCompanions, ".toc", ReadToc};
+const ContainerFormat kTocFile = {"a cdrdao TOC file", LooksLikeToc, kTocCompanions, ".toc", ReadToc};
