@@ -37,7 +37,7 @@ bool WriteToConsole(HANDLE console, const std::string& text) {
     constexpr size_t kPiece = 8192;  // older consoles refuse very long writes
     for (size_t at = 0; at < wide.size();) {
         DWORD written = 0;
-        const DWORD count = static_cast<DWORD>(std::min(kPiece, wide.size() - at));
+        const DWORD count = static_cast<DWORD>(WholeCharactersPiece(wide.data() + at, wide.size() - at, kPiece));
         if (!WriteConsoleW(console, wide.data() + at, count, &written, nullptr) || written == 0) return false;
         at += written;
     }

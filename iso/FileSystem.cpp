@@ -1,4 +1,5 @@
-// Platform file-system calls for UTF-8 paths: wide CRT calls on Windows, plain POSIX elsewhere.
+// Platform file-system calls for UTF-8 paths: wide CRT calls on Windows (and the one system
+// call the CRT lacks, a rename that replaces), plain POSIX elsewhere.
 #include "FileSystem.h"
 
 #include <cerrno>
@@ -10,6 +11,11 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/utime.h>
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
 #else
 #include <dirent.h>
 #include <fcntl.h>
@@ -110,16 +116,31 @@ FILE* OutputFolder::CreateTemporary(const std::string& name) const {
     return file;
 }
 
+namespace {
+int ErrnoOfRename(DWORD error) {
+    switch (error) {
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION: return EACCES;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL: return ENOSPC;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND: return ENOENT;
+    default: return EIO;
+    }
+}
+}  // namespace
+
 int OutputFolder::Commit(const std::string& name) const {
     const std::wstring final = WidePath(PathOf(name)), temporary = WidePath(PathOf(TemporaryName(name)));
-    // The CRT's rename does not replace: the earlier file goes first. A link there goes
-    // as a link, never written through.
-    if (_wremove(final.c_str()) != 0 && errno != ENOENT) {
-        unsigned attributes = 0;
-        if (FindAttributes(final, attributes) && (attributes & _A_SUBDIR)) return EISDIR;
-        _wrmdir(final.c_str());  // a link to a folder, taken for a folder by remove
-    }
-    return _wrename(temporary.c_str(), final.c_str()) == 0 ? 0 : errno;
+    // One call replaces the earlier file, which stays until the new one stands; a link to
+    // a file there is replaced as a link, never written through.
+    if (MoveFileExW(temporary.c_str(), final.c_str(), MOVEFILE_REPLACE_EXISTING)) return 0;
+    const int error = ErrnoOfRename(GetLastError());
+    unsigned attributes = 0;
+    if (!FindAttributes(final, attributes) || !(attributes & _A_SUBDIR)) return error;
+    // A folder there stays; a link to one (a junction) is only a name, which goes.
+    if (!(attributes & kReparsePoint) || !RemoveDirectoryW(final.c_str())) return EISDIR;
+    return MoveFileExW(temporary.c_str(), final.c_str(), MOVEFILE_REPLACE_EXISTING) ? 0 : ErrnoOfRename(GetLastError());
 }
 
 void OutputFolder::Discard(const std::string& name) const { _wremove(WidePath(PathOf(TemporaryName(name))).c_str()); }

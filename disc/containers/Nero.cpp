@@ -11,6 +11,8 @@
 
 namespace {
 
+// The pregap a track-at-once disc has before each track, which its image does not store.
+constexpr uint64_t kTaoPregap = 150;
 // Far more than the chunks of any disc's table; a chain that claims more is refused.
 constexpr uint64_t kChunkBytesLimit = 4 << 20;
 
@@ -125,7 +127,11 @@ bool ReadTao(const FileHead& head, const Chunks& chunks, DiscLayout& layout, Dis
     const uint64_t entry = chunks.version2 ? 32 : 20;
     for (uint64_t at = 0, number = 1; view.Has(at, entry) && number <= 99; at += entry, ++number) {
         const uint64_t offset = view.Be(at, width), length = view.Be(at + width, width), mode = view.Be(at + 2 * width, 4);
-        const uint64_t lba = view.Be(at + 2 * width + 4, 4);
+        // The table's addresses leave out the 150-sector pregap written before each track
+        // after the first (libcdio's reading; a Video CD's file system agrees): a version 2
+        // cue table's own address wins where it lists one.
+        const int64_t listed = chunks.version2 ? AddressOf(chunks.cue, number) : -1;
+        const uint64_t lba = listed >= 0 ? static_cast<uint64_t>(listed) : view.Be(at + 2 * width + 4, 4) + kTaoPregap * (number - 1);
         const uint32_t size = SectorSizeOf(mode);
         if (offset > head.size || length > head.size - offset) return Refuse(problem, head.path, "track " + std::to_string(number) + " lies outside the file");
         if (lba > kLongestDisc) return Refuse(problem, head.path, "track " + std::to_string(number) + " lies off the disc");

@@ -18,6 +18,8 @@ sed -n '/^Exit status, one per cause:$/,/^From 6 on/s/^| \([0-9]*\) | \(.*\) |$/
     "$(dirname "$0")/../../README.md" >"$work/statuses.readme"
 [ -s "$work/statuses.help" ] && diff "$work/statuses.help" "$work/statuses.readme" >"$work/statuses.diff" ||
     fail "README's exit statuses differ from --help's: $(cat "$work/statuses.diff")"
+# IMAGE is any rip now, not only raw sectors.
+! grep -q "raw-sector" "$work/out" || fail "help: still calls IMAGE the raw-sector image: $(grep raw-sector "$work/out")"
 expect 0 "version" -- "$importer" --version
 contains "$work/out" "marrowgate-import $version" "version"
 expect 2 "two images" -- "$importer" "$work/GAME.GOG" "$work/GAME.GOG"
@@ -41,6 +43,9 @@ diff -r "$tree/DATA" "$work/b/DATA" >/dev/null || fail "import into the current 
 mkdir "$work/real" && ln -s "$work/real" "$work/link"
 expect 0 "output folder behind a link" -- "$importer" -C "$work/link" "$work/GAME.GOG"
 [ -f "$work/real/FMV/INTRO.AVI" ] || fail "output folder behind a link: nothing imported"
+# ... and so may any folder on the way to a new one, as mkdir -p follows them.
+expect 0 "new output folder below a link" -- "$importer" -C "$work/link/new/deeper" "$work/GAME.GOG"
+[ -f "$work/real/new/deeper/FMV/INTRO.AVI" ] || fail "new output folder below a link: nothing imported"
 
 # --list writes nothing and names every path
 expect 0 "list" -- "$importer" --list -C "$work/none" "$work/GAME.GOG"
@@ -129,6 +134,25 @@ toc=$(cd "$work/rip" && cdrdao show-toc Game.toc 2>&1)
 grep -qE "END .*\( *$sectors\)" <<<"$toc" || fail "cdrdao does not read the toc as one track of $sectors sectors: $toc"
 expect 0 "rip named by its toc" -- "$importer" -C "$work/rip-toc" "$work/rip/Game.toc"
 diff -r "$tree/FMV" "$work/rip-toc/FMV" >/dev/null || fail "rip named by its toc: FMV differs"
+# A data track stored in two files: cdrdao reads the TOC's two DATAFILE statements as one
+# track of the disc's length; a cue sheet goes on in the next FILE with INDEX 02.
+half=$(( sectors / 2 ))
+head -c $(( half * 2352 )) "$work/rip/Game.bin" >"$work/rip/Split1.bin"
+tail -c +$(( half * 2352 + 1 )) "$work/rip/Game.bin" >"$work/rip/Split2.bin"
+printf 'CD_ROM
+TRACK MODE1_RAW
+DATAFILE "Split1.bin"
+DATAFILE "Split2.bin"
+' >"$work/rip/Split.toc"
+toc=$(cd "$work/rip" && cdrdao show-toc Split.toc 2>&1)
+grep -qE "END .*\( *$sectors\)" <<<"$toc" || fail "cdrdao does not read the split toc as one track of $sectors sectors: $toc"
+printf 'FILE "Split1.bin" BINARY\n  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\nFILE "Split2.bin" BINARY\n    INDEX 02 00:00:00\n' \
+    >"$work/rip/Split.cue"
+for named in Split.toc Split.cue; do
+    expect 0 "a track in two files, named by $named" -- "$importer" -C "$work/split-$named" "$work/rip/$named"
+    diff -r "$tree/DATA" "$work/split-$named/DATA" >/dev/null || fail "a track in two files, named by $named: DATA differs"
+    diff -r "$tree/FMV" "$work/split-$named/FMV" >/dev/null || fail "a track in two files, named by $named: FMV differs"
+done
 # The same sectors as iat and ccd2iso read them, and as a CloneCD rip and a CHD; chdman
 # gives its CHD back as the .bin it was made from.
 iat "$work/rip/Game.bin" "$work/rip/iat.iso" >/dev/null 2>&1
@@ -252,6 +276,38 @@ for signal in INT TERM; do
     [ -z "$(find "$out" -name '*.mg-partial' -o -name BIG.DAT)" ] || fail "SIG$signal: the file being written was left"
 done
 rm -f "$work/big.iso"
+
+# A stop is looked at between records too: --list of 6,000 empty files into a pipe that
+# is read slowly takes SIGTERM and ends with 143 before the list does.
+mkdir -p "$work/many/DATA"
+(cd "$work/many/DATA" && for i in $(seq 1 6000); do : >"F$i.DAT"; done)
+genisoimage -quiet -o "$work/many.iso" "$work/many" 2>/dev/null
+rm -rf "$work/many"
+mkfifo "$work/slow"
+"$importer" --list "$work/many.iso" >"$work/slow" 2>"$work/err" &
+pid=$!
+exec 7<"$work/slow"
+head -c 1000 <&7 >/dev/null  # the pipe fills and the listing waits on it
+sleep 0.2
+kill -TERM "$pid"
+cat <&7 >"$work/listed"
+exec 7<&-
+wait "$pid"
+status=$?
+[ "$status" -eq 143 ] || fail "SIGTERM during --list: exit status $status, expected 143"
+[ "$(wc -l <"$work/listed")" -lt 5000 ] || fail "SIGTERM during --list: the whole list was printed ($(wc -l <"$work/listed") lines)"
+rm -f "$work/many.iso" "$work/slow"
+
+# A disc copied from its files goes as deep as an image's walk, and says so of a folder
+# nested deeper: status 9, naming it; what lies above is copied.
+deep="$work/mounted/DATA"
+for i in $(seq 1 70); do deep="$deep/D$i"; done
+mkdir -p "$deep" && echo top >"$work/mounted/DATA/TOP.TXT" && echo deep >"$deep/DEEP.TXT"
+mkdir -p "$work/mounted/FMV"
+expect 9 "a disc folder nested too deeply" -- "$importer" --disc "$work/mounted" -C "$work/deep-out"
+contains "$work/err" "folders nested too deeply" "a disc folder nested too deeply"
+contains "$work/err" "/D62/D63" "a disc folder nested too deeply"
+[ -f "$work/deep-out/DATA/TOP.TXT" ] || fail "a disc folder nested too deeply: what lies above was not copied"
 
 # On a terminal: a progress line, then a summary
 if command -v script >/dev/null; then

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -70,6 +72,57 @@ TEST(WritePath, AStopAskedForDropsTheFileBeingWrittenAndEndsTheWalk) {
     ASSERT_EQ(observer.problems.size(), 1u);
     EXPECT_STREQ(ExtractResultMessage(observer.problems[0].cause), "interrupted");
 }
+
+// A walk that reads no file data (a listing; an import of folders and empty files) still
+// looks at the stop before each record.
+TEST(WritePath, AStopEndsAWalkThatReadsNoData) {
+    struct StopAtThirdFile : RecordingObserver {
+        std::atomic<int>* stop;
+        int files = 0;
+        void OnFile(const std::string& path, uint32_t size) override {
+            RecordingObserver::OnFile(path, size);
+            if (++files == 3) stop->store(2);
+        }
+    };
+    std::vector<Entry> empty;
+    for (int i = 0; i < 20; ++i) empty.push_back(File("E" + std::to_string(i) + ";1", ""));
+    const Bytes image = BuildImage({Dir("DATA", empty)});
+    for (const bool listOnly : {true, false}) {
+        std::atomic<int> stop{0};
+        StopAtThirdFile observer;
+        observer.stop = &stop;
+        ScratchDir out;
+        MemoryReader reader(image);
+        ExtractOptions options;
+        options.outputRoot = out.utf8();
+        options.listOnly = listOnly;
+        options.observer = &observer;
+        options.stop = &stop;
+        EXPECT_EQ(ExtractIsoTree(reader, AcceptAll{nullptr}, options), ExtractStopped) << listOnly;
+        EXPECT_EQ(observer.files, 3) << listOnly;
+        EXPECT_FALSE(HasTemporaries(out.path()));
+    }
+}
+
+#ifdef _WIN32
+// A file held open elsewhere (sharing deletion, as an indexer or a scanner does) while its
+// new version is committed: whether the replacement is let through or refused, one of the
+// two versions stands at its name afterwards, never none.
+TEST(WritePath, AFileHeldOpenElsewhereIsNeverLost) {
+    ScratchDir out;
+    fs::create_directories(out.path() / "DATA");
+    WriteBytes(out.path() / "DATA" / "A", {'o', 'l', 'd'});
+    const HANDLE held = CreateFileW((out.path() / "DATA" / "A").wstring().c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    ExtractInto(kGame, out.path(), AcceptAll{nullptr});
+    CloseHandle(held);
+    ASSERT_TRUE(fs::exists(out.path() / "DATA" / "A"));
+    const std::string now = ReadText(out.path() / "DATA" / "A");
+    EXPECT_TRUE(now == "old" || now == "new a") << now;
+    EXPECT_FALSE(HasTemporaries(out.path()));
+}
+#endif
 
 // A folder link made on the host where DATA goes (the authored-images fixture makes it;
 // under Wine it shows as a reparse point): refused and reported, nothing written through it.

@@ -47,3 +47,16 @@ TEST(Utf8Test, CaseFoldsAsWineMatchesNames) {
 }
 
 }  // namespace
+
+// The console takes text in pieces; a piece that ended between the halves of a surrogate
+// pair would show two replacement characters where one character was meant.
+TEST(Utf8Test, PiecesEndOnWholeCharacters) {
+    const std::u16string emoji = u"\U0001F600";  // a surrogate pair
+    const std::u16string asciiThenPair = std::u16string(8191, u'a') + emoji;
+    EXPECT_EQ(WholeCharactersPiece(asciiThenPair.data(), asciiThenPair.size(), 8192), 8191u);
+    const std::u16string ascii(9000, u'a');
+    EXPECT_EQ(WholeCharactersPiece(ascii.data(), ascii.size(), 8192), 8192u);
+    EXPECT_EQ(WholeCharactersPiece(emoji.data(), emoji.size(), 8192), 2u);  // all of it fits
+    const std::u16string pairThenAscii = emoji + std::u16string(9000, u'a');
+    EXPECT_EQ(WholeCharactersPiece(pairThenAscii.data(), pairThenAscii.size(), 2), 2u);
+}
