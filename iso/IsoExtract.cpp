@@ -27,6 +27,7 @@
 
 #include "FileSystem.h"
 #include "disc/Disc.h"
+#include "disc/LittleEndian.h"
 #include "OutputName.h"
 #include "text/Utf8.h"
 
@@ -51,10 +52,6 @@ constexpr unsigned char kFlagMultiExtent = 0x80;  // not the file's last section
 static_assert(kRootRecordOffset + kMinRecordLength <= kBlockSize, "root record inside the descriptor");
 
 constexpr int64_t kNoTime = INT64_MIN;
-
-uint32_t ReadLe32(const unsigned char* p) {
-    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
 
 // Days from 1970-01-01 to the given civil date (proleptic Gregorian).
 int64_t DaysFromCivil(int64_t year, unsigned month, unsigned day) {
@@ -294,8 +291,8 @@ void TreeWalk::PopDirectory() {
 }
 
 ExtractResult TreeWalk::Run(const unsigned char* rootRecord) {
-    const uint32_t extent = ReadLe32(rootRecord + kRecordExtent);
-    const uint32_t length = ReadLe32(rootRecord + kRecordDataLength);
+    const uint32_t extent = LittleEndian32(rootRecord + kRecordExtent);
+    const uint32_t length = LittleEndian32(rootRecord + kRecordDataLength);
     // Every directory holds at least its "." and ".." records.
     if (length == 0 || uint64_t{extent} * kBlockSize + length > kAddressSpace) {
         Report(ExtractMalformedRecord, ProblemPlace::InsideImage, "/");
@@ -382,8 +379,8 @@ bool TreeWalk::NextRecord(Directory& directory, Record& record) {
         // another control byte is passed over too.
         if (p[kRecordId] < 0x20) continue;
         record.identifier.assign(reinterpret_cast<const char*>(p + kRecordId), idLength);
-        record.extent = ReadLe32(p + kRecordExtent);
-        record.dataLength = ReadLe32(p + kRecordDataLength);
+        record.extent = LittleEndian32(p + kRecordExtent);
+        record.dataLength = LittleEndian32(p + kRecordDataLength);
         record.isDirectory = (p[kRecordFlags] & kFlagDirectory) != 0;
         record.multiExtent = (p[kRecordFlags] & kFlagMultiExtent) != 0;
         record.recorded = RecordedTime(p + kRecordDate);

@@ -14,14 +14,7 @@
 
 namespace {
 
-struct TrackType {
-    const char* name;
-    SectorFormat format;
-    uint32_t bytes;
-    bool data;
-};
-
-const TrackType kTrackTypes[] = {
+const SheetTrackType kTrackTypes[] = {
     {"AUDIO", SectorFormat::Audio, 2352, false},      {"CDG", SectorFormat::Audio, 2448, false},
     {"MODE1/2048", SectorFormat::Cooked, 2048, true}, {"MODE1/2352", SectorFormat::RawMode1Or2, 2352, true},
     {"MODE2/2048", SectorFormat::Cooked, 2048, true}, {"MODE2/2336", SectorFormat::Mode2NoHeader, 2336, true},
@@ -44,7 +37,7 @@ struct CueFile {
 
 struct CueTrack {
     int number = 0, line = 0;
-    TrackType type{};
+    SheetTrackType type{};
     int index1File = -1;
     uint32_t index1 = 0;       // frames into that file
     uint64_t gapAtIndex1 = 0;  // made-up frames before INDEX 01 in that file
@@ -102,7 +95,7 @@ bool ParseLine(const FileHead& head, DiscFiles& files, const SheetLine& line, Cu
         if (expected > 0 && static_cast<int>(number) != expected)
             return error("track " + words[1] + " where track " + std::to_string(expected) + " should follow");
         const std::string type = UpperAscii(words[2]);
-        const auto found = std::find_if(std::begin(kTrackTypes), std::end(kTrackTypes), [&](const TrackType& t) { return type == t.name; });
+        const auto found = std::find_if(std::begin(kTrackTypes), std::end(kTrackTypes), [&](const SheetTrackType& t) { return type == t.name; });
         if (found == std::end(kTrackTypes)) return error("unknown track type " + words[2]);
         if (found->data && !cue.files.back().binary) return error("a data track in an audio file (not BINARY)");
         if (!cue.tracks.empty() && cue.tracks.back().index1File < 0)

@@ -13,6 +13,14 @@
 constexpr uint64_t kSheetLimit = 1 << 20;
 constexpr size_t kLineLimit = 4096;
 
+// A track type a sheet names ("MODE1/2352", "MODE1_RAW"), and how its sectors are stored.
+struct SheetTrackType {
+    const char* name;
+    SectorFormat format;
+    uint32_t bytes;
+    bool data;
+};
+
 struct SheetLine {
     int number;
     std::string text;

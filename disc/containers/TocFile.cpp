@@ -11,14 +11,7 @@
 
 namespace {
 
-struct TocMode {
-    const char* name;
-    SectorFormat format;
-    uint32_t bytes;
-    bool data;
-};
-
-const TocMode kModes[] = {
+const SheetTrackType kModes[] = {
     {"AUDIO", SectorFormat::Audio, 2352, false},        {"MODE1", SectorFormat::Cooked, 2048, true},
     {"MODE1_RAW", SectorFormat::RawMode1Or2, 2352, true},        {"MODE2", SectorFormat::Mode2NoHeader, 2336, true},
     {"MODE2_FORM1", SectorFormat::Cooked, 2048, true},   {"MODE2_FORM_MIX", SectorFormat::Mode2NoHeader, 2336, true},
@@ -45,7 +38,7 @@ struct Piece {
 
 struct TocTrack {
     int line = 0;
-    TocMode mode{};
+    SheetTrackType mode{};
     uint32_t stride = 0;
     std::vector<Piece> pieces;
     uint64_t start = 0;  // sectors of pregap before INDEX 01
@@ -174,7 +167,7 @@ private:
         const Word* mode = Next();
         if (!mode) return Error(track, "TRACK needs a mode");
         const std::string name = UpperAscii(mode->text);
-        const auto found = std::find_if(std::begin(kModes), std::end(kModes), [&](const TocMode& m) { return name == m.name; });
+        const auto found = std::find_if(std::begin(kModes), std::end(kModes), [&](const SheetTrackType& m) { return name == m.name; });
         if (found == std::end(kModes)) return Error(*mode, "unknown track mode " + mode->text);
         ++m_at;
         TocTrack toc;
@@ -195,7 +188,7 @@ private:
         uint64_t sectors = 0, bytes = 0;
         if (keyword == "ZERO" || keyword == "SILENCE") {
             if (const Word* mode = Next(); mode && keyword == "ZERO" &&
-                std::any_of(std::begin(kModes), std::end(kModes), [&](const TocMode& m) { return UpperAscii(mode->text) == m.name; }))
+                std::any_of(std::begin(kModes), std::end(kModes), [&](const SheetTrackType& m) { return UpperAscii(mode->text) == m.name; }))
                 ++m_at;  // ZERO may name the mode of its sectors
             if (!Amount(keyword == "SILENCE" ? 4 : 1, track.stride, sectors, bytes)) return Error(word, keyword + " needs a length");
             track.pieces.push_back({"", nullptr, 0, sectors});
@@ -317,7 +310,7 @@ bool LooksLikeToc(const FileHead& head) {
         if (first == "CATALOG" && words.size() > 1) continue;  // a cue sheet's CATALOG too: what follows decides
         if (std::find(std::begin(kDiscTypes), std::end(kDiscTypes), first) != std::end(kDiscTypes)) return true;
         if (first == "TRACK" && words.size() > 1)
-            return std::any_of(std::begin(kModes), std::end(kModes), [&](const TocMode& m) { return UpperAscii(words[1]) == m.name; });
+            return std::any_of(std::begin(kModes), std::end(kModes), [&](const SheetTrackType& m) { return UpperAscii(words[1]) == m.name; });
         return false;
     }
     return false;
