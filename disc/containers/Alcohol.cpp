@@ -5,7 +5,7 @@
 // a footer naming the MDF ("*.mdf": the descriptor's own name).
 #include "Container.h"
 #include "Sheet.h"
-#include "disc/ByteView.h"
+#include "disc/containers/ByteView.h"
 
 namespace {
 

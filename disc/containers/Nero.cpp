@@ -7,7 +7,7 @@
 // each track's control bits and, in version 2, its address. Track-at-once images list
 // them in ETN2 (ETNF): offset, length, mode and start address. Only the first disc area.
 #include "Container.h"
-#include "disc/ByteView.h"
+#include "disc/containers/ByteView.h"
 
 namespace {
 

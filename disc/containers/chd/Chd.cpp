@@ -13,7 +13,7 @@
 #include "ChdFormat.h"
 #include "ChdMap.h"
 #include "HunkCodec.h"
-#include "disc/ByteView.h"
+#include "disc/containers/ByteView.h"
 #include "disc/containers/Container.h"
 #include "disc/containers/Sheet.h"
 

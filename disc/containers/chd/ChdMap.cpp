@@ -4,7 +4,7 @@
 #include <array>
 
 #include "disc/ByteSource.h"
-#include "disc/ByteView.h"
+#include "disc/containers/ByteView.h"
 
 // CRC-16/CCITT-FALSE: polynomial 0x1021, from 0xFFFF, not reflected; a byte a step.
 uint16_t Crc16(const unsigned char* data, size_t size) {
