@@ -6,7 +6,8 @@
 # installed and removes cleanly, and the archive's program works; the x86_64 program and
 # its .deb work in a Debian 11 root (glibc 2.31), the aarch64 program under qemu. Where the zip's 32-bit
 # program cannot run (WIN_BUILD is the 64-bit twin), the end-to-end test runs on the twin,
-# built from the same commit, and says so.
+# built from the same commit, and says so; test.sh's next stage then runs the zip's two
+# programs under emulation (zip-programs-emulated.sh).
 #   release-tests.sh NATIVE_BUILD WIN_BUILD   (the test builds: demo image, e2e driver)
 set -uo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
@@ -125,7 +126,7 @@ if [ "$(pe_bits "$win/MarrowgateImporter.exe")" = 32 ]; then
     MG_E2E_APP="$exe" bash "$root/tests/e2e/e2e.sh" "$win" >"$work/e2e.log" 2>&1 ||
         fail "end-to-end with the zip's program: $(grep FAIL "$work/e2e.log" || tail -5 "$work/e2e.log")"
 else
-    echo "NOTE: the zip's 32-bit program is not run here; the end-to-end test runs on its 64-bit twin ($win)"
+    echo "NOTE: the end-to-end test in full runs on the 64-bit twin ($win); the zip's program runs in the next stage, under emulation"
     bash "$root/tests/e2e/e2e.sh" "$win" >"$work/e2e.log" 2>&1 ||
         fail "end-to-end with the 64-bit twin: $(grep FAIL "$work/e2e.log" || tail -5 "$work/e2e.log")"
 fi
@@ -150,7 +151,7 @@ if [ "$(pe_bits "$win/MarrowgateImporter.exe")" = 32 ]; then
     bash "$root/tests/cli/windows-cli-tests.sh" "$win" "$cli_exe" >"$work/cli-wine.log" 2>&1 ||
         fail "marrowgate-import.exe from the zip: $(grep FAIL "$work/cli-wine.log" || tail -5 "$work/cli-wine.log")"
 else
-    echo "NOTE: the zip's 32-bit marrowgate-import.exe is not run here; its suite ran on the 64-bit twin ($win)"
+    echo "NOTE: marrowgate-import.exe's suite in full ran on the 64-bit twin ($win); the zip's runs in the next stage, under emulation"
 fi
 
 # --- completions for bash, zsh and fish in the .deb and the archives, as the program writes them
