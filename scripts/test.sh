@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Sets everything up, builds, and runs every test: native, again under the sanitizers, each
 # fuzz target briefly, then the Windows suites under Wine, then the release artifacts
-# (built twice and compared, then installed and run), and where the kernel cannot run
-# 32-bit programs, the zip's two programs under emulation.
+# (built twice and compared, then installed and run), and last the zip's two 32-bit
+# programs and the installer fixtures, under emulation where the kernel cannot run them.
 # The Windows suites run on the 32-bit program where this machine runs 32-bit programs,
 # else on its 64-bit twin; MG_WIN64=1 takes the 64-bit path anywhere.
 set -uo pipefail
@@ -41,13 +41,14 @@ edc_on_aarch64() {
     cmake --build "$build" --target portable_tests >/dev/null || return 1
     qemu-aarch64-static -L /usr/aarch64-linux-gnu "$build/tests/portable_tests" --gtest_filter='Edc.*'
 }
-# The zip's 32-bit programs, where the kernel cannot run them: under emulation, after the
-# release check has made the zip (where it can, that check runs their suites natively).
+# The zip's 32-bit programs, after the release check has made the zip, under emulation
+# where the kernel cannot run them (where it can, that check ran their suites in full);
+# and in the same prefix, the installers that Inno Setup's own compiler writes.
 zip_programs_emulated() {
     local version
     version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$root/build/native/CMakeCache.txt")"
     bash "$root/tests/release/zip-programs-emulated.sh" \
-        "$root/build/release-check/a/dist/MarrowgateImporter-$version-win32.zip" "$root/build/win"
+        "$root/build/release-check/a/dist/MarrowgateImporter-$version-win32.zip" "$root/build/win" "$root/build/native"
     local status=$?
     [ "$status" -eq 77 ] && return 0  # it said why it could not run
     return "$status"
@@ -62,7 +63,7 @@ stage "the EDC on aarch64 (qemu)" edc_on_aarch64
 stage "Windows tests under Wine ($MG_WIN_WHAT)" windows_suites
 [ "$MG_WIN_BITS" = 64 ] && stage "the 32-bit program's resources" resources_32bit
 stage "release artifacts" bash "$root/tests/release/release-tests.sh" "$root/build/native" "$MG_WIN_BUILD"
-[ "$MG_WIN_BITS" = 64 ] && stage "the zip's 32-bit programs, under emulation" zip_programs_emulated
+stage "the zip's 32-bit programs and the installer fixtures (32-bit Wine, emulated where need be)" zip_programs_emulated
 
 echo
 if [ ${#failed[@]} -eq 0 ]; then

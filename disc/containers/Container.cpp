@@ -27,6 +27,7 @@ const ContainerFormat* const kContainers[] = {
     &kNero,
     &kTocFile,  // before the cue sheet: both may start with CATALOG
     &kCueSheet,
+    &kInnoSetup,
     &kBareImage,
     nullptr,
 };

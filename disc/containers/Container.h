@@ -67,6 +67,7 @@ extern const ContainerFormat kCloneCd;
 extern const ContainerFormat kAlcohol;
 extern const ContainerFormat kNero;
 extern const ContainerFormat kChd;  // read where built with its libraries (not on Windows), else refused
+extern const ContainerFormat kInnoSetup;
 extern const ContainerFormat kBareImage;
 
 // The problem that `path` breaks its container's format, saying `why` (the refusal every

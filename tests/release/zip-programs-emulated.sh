@@ -5,11 +5,12 @@
 # MG_EMULATED=1): the window opens centred with its three rows, opens About, and imports
 # the demo image from the GOG row; marrowgate-import.exe gives its version, detects GOG's
 # key in the 32-bit view, imports the demo image and a cue sheet byte for byte, and refuses
-# a CHD. The suites in full run on the 64-bit twin.
-#   zip-programs-emulated.sh ZIP WIN32_BUILD
+# a CHD. The suites in full run on the 64-bit twin. Then, in the same prefix, Inno Setup's
+# own compiler writes the installer fixtures (tests/installer/make-installers.sh).
+#   zip-programs-emulated.sh ZIP WIN32_BUILD NATIVE_BUILD
 set -uo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
-zip="$1" build="$(cd "$2" && pwd)"
+zip="$1" build="$(cd "$2" && pwd)" native="$(cd "$3" && pwd)"
 [ -f "$zip" ] || { echo "FAIL: no zip at $zip (the release check makes it)"; exit 1; }
 unpacked="$(mktemp -d)"
 trap 'rm -rf "$unpacked"' EXIT
@@ -29,9 +30,13 @@ run_both() {
     start=$SECONDS
     bash "$root/tests/cli/windows-cli-tests.sh" "$build" "$cli_exe" || status=1
     echo "-- marrowgate-import.exe from the zip: $((SECONDS - start)) s"
+    start=$SECONDS
+    bash "$root/tests/installer/make-installers.sh" "$native/demo/GAME.GOG" "$root/build/installers" \
+        "$native/cli/marrowgate-import" || status=1
+    echo "-- the installer fixtures: $((SECONDS - start)) s"
     wineserver -k 2>/dev/null
     return "$status"
 }
 export -f run_both
-export root exe cli_exe build
+export root exe cli_exe build native
 bash "$root/scripts/emulate-32bit.sh" bash -c run_both

@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# Genuine GOG-style installers of the demo disc, written by Inno Setup's own compiler (the
+# npm registry's ISCC.exe, a 32-bit Windows program) under Wine: versions 5.5.9 and 6.0.2,
+# zip and LZMA2, solid and not, and sliced into .bin files (DiskSpanning). Each holds
+# GAME.GOG for {app} and registers GOG's key for the game, as GOG's do. innoextract reads
+# each back and checks every file's checksum: an independent reading of what was written.
+# Run where 32-bit programs run (scripts/emulate-32bit.sh), with WINEPREFIX set to a prefix
+# made for them. Made once: a kind already in OUT is kept.
+# marrowgate-import (IMPORTER, the native build) must tell each from its data, named by
+# its .exe or a slice.
+#   make-installers.sh GAME.GOG OUT IMPORTER
+set -uo pipefail
+root="$(cd "$(dirname "$0")/../.." && pwd)"
+image="$(cd "$(dirname "$1")" && pwd)/$(basename "$1")" out="$2" importer="$3"
+source "$root/scripts/wine-lib.sh"
+mkdir -p "$out" && out="$(cd "$out" && pwd)"
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+# The compilers, as npm publishes them, unpacked once.
+compiler() {  # compiler VERSION: the folder of its ISCC.exe
+    local dir="$out/iscc-$1"
+    if [ ! -f "$dir/bin/ISCC.exe" ]; then
+        (cd "$out" && npm pack --silent "innosetup-compiler@$1" >/dev/null) || return 1
+        mkdir -p "$dir" && tar -xzf "$out/innosetup-compiler-$1.tgz" -C "$dir" --strip-components=1 || return 1
+        rm -f "$out/innosetup-compiler-$1.tgz"
+    fi
+    echo "$dir/bin"
+}
+
+# One installer: NAME VERSION COMPRESSION SOLID SLICED. Under emulation the compiler's
+# LZMA stage stalls when it runs on threads or in a process of its own: these settings
+# keep it in one thread.
+installer() {
+    local name="$1" version="$2" compression="$3" solid="$4" sliced="$5" bin dir="$out/$1"
+    [ -f "$dir/done" ] && return 0
+    bin="$(compiler "$version")" || { fail "$name: npm cannot fetch innosetup-compiler@$version"; return; }
+    rm -rf "$dir" && mkdir -p "$dir"
+    cp "$image" "$dir/GAME.GOG"
+    {
+        printf '[Setup]\r\nAppName=Marrowgate\r\nAppVersion=1.0\r\nAppId=Marrowgate\r\n'
+        printf 'DefaultDirName={pf}\\GOG Games\\Marrowgate\r\nOutputDir=.\r\nOutputBaseFilename=setup_marrowgate_1.0\r\n'
+        printf 'Compression=%s\r\nSolidCompression=%s\r\nInternalCompressLevel=none\r\n' "$compression" "$solid"
+        printf 'LZMAUseSeparateProcess=no\r\nLZMAMatchFinder=HC\r\nLZMANumBlockThreads=1\r\nUninstallable=no\r\n'
+        [ "$sliced" = yes ] && printf 'DiskSpanning=yes\r\nDiskSliceSize=262144\r\nSlicesPerDisk=1\r\n'
+        printf '[Files]\r\nSource: "GAME.GOG"; DestDir: "{app}"\r\n'
+        printf '[Registry]\r\nRoot: HKLM; Subkey: "SOFTWARE\\GOG.com\\Games\\1207663463"; ValueType: string; ValueName: "gameID"; ValueData: "1207663463"\r\n'
+        printf 'Root: HKLM; Subkey: "SOFTWARE\\GOG.com\\Games\\1207663463"; ValueType: string; ValueName: "path"; ValueData: "{app}"\r\n'
+    } >"$dir/setup.iss"
+    local start=$SECONDS
+    (cd "$dir" && wine "$bin/ISCC.exe" /Q setup.iss) >"$dir/iscc.log" 2>&1 ||
+        { fail "$name: ISCC $version failed: $(tail -3 "$dir/iscc.log")"; return; }
+    echo "-- $name: Inno Setup $version, $compression, solid $solid, sliced $sliced: $((SECONDS - start)) s"
+    rm -f "$dir/GAME.GOG"
+    innoextract -l "$dir/setup_marrowgate_1.0.exe" >"$dir/listing" 2>&1 || fail "$name: innoextract cannot list it: $(tail -2 "$dir/listing")"
+    grep -q 'app/GAME.GOG' "$dir/listing" || fail "$name: innoextract lists no app/GAME.GOG: $(cat "$dir/listing")"
+    innoextract -t -q "$dir/setup_marrowgate_1.0.exe" >"$dir/check" 2>&1 || fail "$name: innoextract -t: $(tail -2 "$dir/check")"
+    innoextract --gog-game-id "$dir/setup_marrowgate_1.0.exe" 2>/dev/null | grep -q 1207663463 ||
+        fail "$name: innoextract finds no GOG game ID"
+    if [ "$sliced" = yes ]; then
+        compgen -G "$dir/setup_marrowgate_1.0-*.bin" >/dev/null || fail "$name: no .bin slices"
+    fi
+    touch "$dir/done"
+}
+
+# What marrowgate-import says of an installer: what it is, by its setup data (19).
+told() {  # told NAME FILE WORDS
+    "$importer" -C "$out/imported" "$out/$1/$2" >/dev/null 2>"$out/$1/told"
+    local status=$?
+    [ "$status" = 19 ] || fail "$1: marrowgate-import $2: status $status, expected 19: $(cat "$out/$1/told")"
+    grep -qF "$3" "$out/$1/told" || fail "$1: marrowgate-import $2 does not say '$3': $(cat "$out/$1/told")"
+}
+
+use_wine_for "$(compiler 6.0.2)/ISCC.exe" || exit 1
+installer is5-zip 5.5.9 zip no no
+installer is5-lzma2-solid 5.5.9 lzma2/fast yes no
+installer is5-lzma2-sliced 5.5.9 lzma2/fast yes yes
+installer is6-zip 6.0.2 zip no no
+installer is6-lzma2-solid 6.0.2 lzma2/fast yes no
+installer is6-lzma2-sliced 6.0.2 lzma2/fast no yes
+told is5-zip setup_marrowgate_1.0.exe "an Inno Setup installer (Inno Setup Setup Data (5.5.7) (u))"
+told is6-lzma2-solid setup_marrowgate_1.0.exe "an Inno Setup installer (Inno Setup Setup Data (6.0.0) (u))"
+told is6-lzma2-sliced setup_marrowgate_1.0-1.bin "a slice of an Inno Setup installer"
+[ ! -e "$out/imported" ] || fail "marrowgate-import wrote something of an installer"
+[ "$failures" -eq 0 ] && echo "installers: all written, read back by innoextract, and told by marrowgate-import"
+exit "$failures"
