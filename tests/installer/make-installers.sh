@@ -78,8 +78,8 @@ installer is5-lzma2-sliced 5.5.9 lzma2/fast yes yes
 installer is6-zip 6.0.2 zip no no
 installer is6-lzma2-solid 6.0.2 lzma2/fast yes no
 installer is6-lzma2-sliced 6.0.2 lzma2/fast no yes
-told is5-zip setup_marrowgate_1.0.exe "an Inno Setup installer (Inno Setup Setup Data (5.5.7) (u))"
-told is6-lzma2-solid setup_marrowgate_1.0.exe "an Inno Setup installer (Inno Setup Setup Data (6.0.0) (u))"
+told is5-zip setup_marrowgate_1.0.exe "an Inno Setup installer for Marrowgate (Inno Setup Setup Data (5.5.7) (u))"
+told is6-lzma2-solid setup_marrowgate_1.0.exe "an Inno Setup installer for Marrowgate (Inno Setup Setup Data (6.0.0) (u))"
 told is6-lzma2-sliced setup_marrowgate_1.0-1.bin "a slice of an Inno Setup installer"
 [ ! -e "$out/imported" ] || fail "marrowgate-import wrote something of an installer"
 [ "$failures" -eq 0 ] && echo "installers: all written, read back by innoextract, and told by marrowgate-import"

@@ -5,6 +5,7 @@
 // it is and how its GAME.GOG is had.
 #include <cstring>
 
+#include "HeaderStream.h"
 #include "SetupLoader.h"
 #include "disc/containers/Container.h"
 
@@ -30,7 +31,14 @@ bool ReadInstaller(const FileHead& head, DiscFiles&, DiscLayout&, DiscProblem& p
     std::string why;
     if (!FindSetupLoader(*head.source, head.size, loader, why) || !ReadSetupDataVersion(*head.source, loader.setupData, version, why))
         return Refuse(problem, head.path, "an Inno Setup installer whose setup data cannot be found: " + why);
-    return Refuse(problem, head.path, "an Inno Setup installer (" + version.id + "): " + howToRead);
+    // Its name, where its header can be read: a player told "an installer for <name>" knows which.
+    std::string header;
+    uint64_t next = 0;
+    const std::string name = ReadHeaderStream(*head.source, head.size, uint64_t{loader.setupData} + 64, header, next, why)
+                                 ? AppNameOf(header, version.unicode)
+                                 : std::string();
+    return Refuse(problem, head.path, "an Inno Setup installer" + (name.empty() ? std::string() : " for " + name) + " (" + version.id +
+                                          "): " + howToRead);
 }
 
 }  // namespace
