@@ -93,8 +93,7 @@ create_wine_prefix() {
         cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
         local letter
         for letter in "$@"; do
-            (cd "$WINEPREFIX/drive_c" &&
-                wine reg add 'HKLM\Software\Wine\Drives' /v "$letter" /t REG_SZ /d cdrom /f /reg:64) </dev/null >/dev/null 2>&1
+            wine_reg add 'HKLM\Software\Wine\Drives' /v "$letter" /t REG_SZ /d cdrom /f /reg:64
         done
         wineserver -k 2>/dev/null || true  # drive types are read when Wine starts
         wineserver -w 2>/dev/null || true
@@ -107,7 +106,9 @@ start_wineserver() {
     (cd "$WINEPREFIX/drive_c" && wine cmd /c exit 0 </dev/null >/dev/null 2>&1) || true
 }
 
-wine_reg() { (cd "$WINEPREFIX/drive_c" && wine reg "$@" </dev/null >/dev/null 2>&1); }
+# Every prefix is win64, so its 64-bit reg.exe edits either view (/reg:32, /reg:64): it
+# starts at once where 32-bit programs run only under emulation.
+wine_reg() { (cd "$WINEPREFIX/drive_c" && MG_WIN_BITS=64 wine reg "$@" </dev/null >/dev/null 2>&1); }
 
 # The store editions' entries, as their installers leave them: GOG's installer is a 32-bit
 # program, so its key lands in the 32-bit view (WOW6432Node on a win64 prefix); Steam's is

@@ -6,12 +6,15 @@
 # each back and checks every file's checksum: an independent reading of what was written.
 # Run where 32-bit programs run (scripts/emulate-32bit.sh), with WINEPREFIX set to a prefix
 # made for them. Made once: a kind already in OUT is kept.
-# marrowgate-import (IMPORTER, the native build) must tell each from its data, named by
-# its .exe or a slice.
-#   make-installers.sh GAME.GOG OUT IMPORTER
+# The sliced ones hold a larger disc (the demo disc and 6 MB more in DATA\PAD.DAT), so
+# that GAME.GOG runs across slices of 4 MB (the first disk holds setup.exe too: 3 MB in 6.0).
+# marrowgate-import (of NATIVE_BUILD) must tell each from its data, named by its .exe or
+# a slice.
+#   make-installers.sh GAME.GOG OUT NATIVE_BUILD
 set -uo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
-image="$(cd "$(dirname "$1")" && pwd)/$(basename "$1")" out="$2" importer="$3"
+image="$(cd "$(dirname "$1")" && pwd)/$(basename "$1")" out="$2" native="$(cd "$3" && pwd)"
+importer="$native/cli/marrowgate-import"
 source "$root/scripts/wine-lib.sh"
 mkdir -p "$out" && out="$(cd "$out" && pwd)"
 failures=0
@@ -36,19 +39,19 @@ installer() {
     [ -f "$dir/done" ] && return 0
     bin="$(compiler "$version")" || { fail "$name: npm cannot fetch innosetup-compiler@$version"; return; }
     rm -rf "$dir" && mkdir -p "$dir"
-    cp "$image" "$dir/GAME.GOG"
+    cp "$([ "$sliced" = yes ] && echo "$out/large/GAME.GOG" || echo "$image")" "$dir/GAME.GOG"
     {
         printf '[Setup]\r\nAppName=Marrowgate\r\nAppVersion=1.0\r\nAppId=Marrowgate\r\n'
         printf 'DefaultDirName={pf}\\GOG Games\\Marrowgate\r\nOutputDir=.\r\nOutputBaseFilename=setup_marrowgate_1.0\r\n'
         printf 'Compression=%s\r\nSolidCompression=%s\r\nInternalCompressLevel=none\r\n' "$compression" "$solid"
         printf 'LZMAUseSeparateProcess=no\r\nLZMAMatchFinder=HC\r\nLZMANumBlockThreads=1\r\nUninstallable=no\r\n'
-        [ "$sliced" = yes ] && printf 'DiskSpanning=yes\r\nDiskSliceSize=262144\r\nSlicesPerDisk=1\r\n'
+        [ "$sliced" = yes ] && printf 'DiskSpanning=yes\r\nDiskSliceSize=4000000\r\nSlicesPerDisk=1\r\n'
         printf '[Files]\r\nSource: "GAME.GOG"; DestDir: "{app}"\r\n'
         printf '[Registry]\r\nRoot: HKLM; Subkey: "SOFTWARE\\GOG.com\\Games\\1207663463"; ValueType: string; ValueName: "gameID"; ValueData: "1207663463"\r\n'
         printf 'Root: HKLM; Subkey: "SOFTWARE\\GOG.com\\Games\\1207663463"; ValueType: string; ValueName: "path"; ValueData: "{app}"\r\n'
     } >"$dir/setup.iss"
     local start=$SECONDS
-    (cd "$dir" && wine "$bin/ISCC.exe" /Q setup.iss) >"$dir/iscc.log" 2>&1 ||
+    (cd "$dir" && wine "$bin/ISCC.exe" /Q "W:\\$name\\setup.iss") >"$dir/iscc.log" 2>&1 ||
         { fail "$name: ISCC $version failed: $(tail -3 "$dir/iscc.log")"; return; }
     echo "-- $name: Inno Setup $version, $compression, solid $solid, sliced $sliced: $((SECONDS - start)) s"
     rm -f "$dir/GAME.GOG"
@@ -71,7 +74,17 @@ told() {  # told NAME FILE WORDS
     grep -qF "$3" "$out/$1/told" || fail "$1: marrowgate-import $2 does not say '$3': $(cat "$out/$1/told")"
 }
 
+# The larger disc, for the sliced installers: raw sectors, as GOG ships it.
+if [ ! -f "$out/large/GAME.GOG" ]; then
+    rm -rf "$out/large" && mkdir -p "$out/large"
+    cp -r "$root/demo/disc" "$out/large/tree"
+    head -c 6000000 /dev/urandom >"$out/large/tree/DATA/PAD.DAT"
+    genisoimage -quiet -V MARROWGATE -o "$out/large/disc.iso" "$out/large/tree" 2>/dev/null &&
+        "$native/make-raw-image" "$out/large/disc.iso" "$out/large/GAME.GOG" || { echo "FAIL: the larger disc"; exit 1; }
+    rm -f "$out/large/disc.iso"
+fi
 use_wine_for "$(compiler 6.0.2)/ISCC.exe" || exit 1
+ln -sfn "$out" "$WINEPREFIX/dosdevices/w:"  # the prefix has no Z:: the scripts are read through W:
 installer is5-zip 5.5.9 zip no no
 installer is5-lzma2-solid 5.5.9 lzma2/fast yes no
 installer is5-lzma2-sliced 5.5.9 lzma2/fast yes yes
@@ -81,6 +94,6 @@ installer is6-lzma2-sliced 6.0.2 lzma2/fast no yes
 told is5-zip setup_marrowgate_1.0.exe "an Inno Setup installer for Marrowgate (Inno Setup Setup Data (5.5.7) (u))"
 told is6-lzma2-solid setup_marrowgate_1.0.exe "an Inno Setup installer for Marrowgate (Inno Setup Setup Data (6.0.0) (u))"
 told is6-lzma2-sliced setup_marrowgate_1.0-1.bin "a slice of an Inno Setup installer"
-[ ! -e "$out/imported" ] || fail "marrowgate-import wrote something of an installer"
+[ -z "$(ls -A "$out/imported" 2>/dev/null)" ] || fail "marrowgate-import wrote something of an installer"
 [ "$failures" -eq 0 ] && echo "installers: all written, read back by innoextract, and told by marrowgate-import"
 exit "$failures"

@@ -31,8 +31,7 @@ run_both() {
     bash "$root/tests/cli/windows-cli-tests.sh" "$build" "$cli_exe" || status=1
     echo "-- marrowgate-import.exe from the zip: $((SECONDS - start)) s"
     start=$SECONDS
-    bash "$root/tests/installer/make-installers.sh" "$native/demo/GAME.GOG" "$root/build/installers" \
-        "$native/cli/marrowgate-import" || status=1
+    bash "$root/tests/installer/make-installers.sh" "$native/demo/GAME.GOG" "$root/build/installers" "$native" || status=1
     echo "-- the installer fixtures: $((SECONDS - start)) s"
     wineserver -k 2>/dev/null
     return "$status"
