@@ -53,7 +53,9 @@ gog="$work/GOG Games/$unicode" steam="$work/Steam/steamapps/common/Marrowgate (I
 mkdir -p "$gog" "$steam"
 cp -r --preserve=timestamps "$tree" "$work/disc"
 genisoimage -quiet -V MARROWGATE -o "$work/demo.iso" "$tree" 2>/dev/null
-(cd "$work" && wine "$build/make-raw-image.exe" 'W:\demo.iso' 'W:\GAME.GOG') || fail "make-raw-image"
+# The image writer of MG_E2E_TOOLS' build where it is given (the 64-bit twin's, at full speed under emulation).
+raw_writer="${MG_E2E_TOOLS:-$build}/make-raw-image.exe"
+(cd "$work" && MG_WIN_BITS="$(pe_bits "$raw_writer")" wine "$raw_writer" 'W:\demo.iso' 'W:\GAME.GOG') || fail "make-raw-image"
 cp "$work/GAME.GOG" "$steam/GAME.GOG"
 mv "$work/GAME.GOG" "$gog/GAME.GOG"
 

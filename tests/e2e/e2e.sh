@@ -18,7 +18,10 @@ build="$(cd "$1" && pwd)"
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 shots="${2:-$build/e2e-shots}"
 mkdir -p "$shots" && shots="$(cd "$shots" && pwd)"
-app="${MG_E2E_APP:-$build/MarrowgateImporter.exe}" driver="$build/tests/e2e-driver.exe"
+# The driver and the image writer come from the build, or under emulation from MG_E2E_TOOLS
+# (the 64-bit twin's build, which runs at full speed: the driver only sends messages).
+tools="${MG_E2E_TOOLS:-$build}"
+app="${MG_E2E_APP:-$build/MarrowgateImporter.exe}" driver="$tools/tests/e2e-driver.exe"
 product_line="$(sed -n 's/^#define MG_PRODUCT_LINE "\(.*\)"$/\1/p' "$build/generated/Version.h")"
 [ -n "$product_line" ] || { echo "FAIL: no MG_PRODUCT_LINE in $build/generated/Version.h"; exit 1; }
 source "$root/scripts/wine-lib.sh"
@@ -29,11 +32,12 @@ failures=0
 
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 step() { echo "-- $*"; }
-drive() { wine "$driver" "$@" 2>&1 | tr -d '\r'; return "${PIPESTATUS[0]}"; }
+drive() { MG_WIN_BITS="$tool_bits" wine "$driver" "$@" 2>&1 | tr -d '\r'; return "${PIPESTATUS[0]}"; }
 
 source "$root/scripts/xvfb.sh"
 use_wine_for "$app" || exit 1
-[ "$(pe_bits "$driver")" = "$MG_WIN_BITS" ] || { echo "FAIL: $driver and $app differ in width"; exit 1; }
+tool_bits="$(pe_bits "$driver")"
+[ "$tool_bits" = "$MG_WIN_BITS" ] || [ -n "${MG_E2E_TOOLS:-}" ] || { echo "FAIL: $driver and $app differ in width"; exit 1; }
 echo "-- on a $MG_WIN_BITS-bit program: $app"
 if [ -z "${MG_E2E_DISPLAY:-}" ]; then start_xvfb || exit 1; else export DISPLAY="$MG_E2E_DISPLAY"; fi
 trap 'wineserver -k 2>/dev/null; stop_xvfb' EXIT
@@ -53,7 +57,7 @@ start_wineserver
 raw_image() {  # raw_image TREE NAME: W:\NAME\GAME.GOG, wrapped by the Windows build's writer
     genisoimage -quiet -V MARROWGATE -o "$work/$2.iso" "$1" 2>/dev/null
     mkdir -p "$work/$2"
-    (cd "$work" && wine "$build/make-raw-image.exe" "W:\\$2.iso" "W:\\$2\\GAME.GOG")
+    (cd "$work" && MG_WIN_BITS="$tool_bits" wine "$tools/make-raw-image.exe" "W:\\$2.iso" "W:\\$2\\GAME.GOG")
     rm -f "$work/$2.iso"
 }
 cp -r "$root/demo/disc" "$work/disc"

@@ -20,6 +20,9 @@ exe="$(echo "$unpacked"/*/MarrowgateImporter.exe)" cli_exe="$(echo "$unpacked"/*
 run_both() {
     source "$root/scripts/wine-lib.sh"
     export MG_EMULATED=1 MG_WINE_PREFIX="$root/build/wine32-emulated" WINEPREFIX="$root/build/wine32-emulated"
+    # The tests' own helpers (the driver, the image writer) from the 64-bit build, where there
+    # is one: they need not be emulated.
+    [ -f "$root/build/win64/tests/e2e-driver.exe" ] && export MG_E2E_TOOLS="$root/build/win64"
     use_wine_for "$exe" || return 1
     local start=$SECONDS status=0
     create_wine_prefix d: e:
