@@ -79,13 +79,8 @@ OpenedDisc OpenDisc(const std::string& path) {
     OpenedDisc failed;
     if (!files.Open(path, head, failed.problem)) return failed;
     const ContainerFormat& format = RecognizedContainer(head);
-    bool read = false;
-    if (&format == &kBareImage) read = ReadSheetBeside(path, files, layout, failed.problem);
-    if (!read) {
-        layout = {};
-        failed.problem = {};
-        read = format.read(head, files, layout, failed.problem);
-    }
+    if (&format != &kBareImage || !ReadSheetBeside(path, files, layout, failed.problem))
+        format.read(head, files, layout, failed.problem);
     if (failed.problem.fault != DiscFault::None) return failed;
     return ReadLayout(layout, head.path);
 }
