@@ -19,6 +19,12 @@ public:
     virtual std::string Fault() { return {}; }
     // The source's size in bytes; UINT64_MAX when it cannot be told.
     virtual uint64_t Size() = 0;
+    // Whether only forward reads are cheap (a decompressed stream): going back means
+    // decompressing again from the start.
+    virtual bool ReadsInOrder() { return false; }
+    // Where the source can be checked only whole (a digest of all its bytes), reads what
+    // is left of it and says why it fails the check; "" when it passes or has none.
+    virtual std::string CheckWhole() { return {}; }
     // The `size` bytes at `position` where they lie in memory already (a mapped file),
     // valid until the next call; null when they must be read with ReadAt. Reading them may
     // fault if the file is cut short meanwhile: read them inside ReadMapped (MappedRead.h).

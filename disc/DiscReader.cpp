@@ -33,6 +33,7 @@ DiscReader::DiscReader(std::vector<TrackOnDisc> tracks) {
     for (TrackOnDisc& track : tracks) {
         Span span;
         span.number = track.number;
+        if (std::find(m_sources.begin(), m_sources.end(), track.source) == m_sources.end()) m_sources.push_back(track.source);
         if (track.data) {
             track.place.firstLba = RecordedTrackStart(*track.source, track.place);
             span.reader = std::make_unique<TrackReader>(track.source, track.place);
@@ -50,6 +51,18 @@ DiscReader::DiscReader(std::vector<TrackOnDisc> tracks) {
         m_spans.push_back(std::move(span));
     }
     std::stable_sort(m_spans.begin(), m_spans.end(), [](const Span& a, const Span& b) { return a.first < b.first; });
+}
+
+bool DiscReader::ReadsInOrder() {
+    return std::any_of(m_sources.begin(), m_sources.end(), [](const auto& source) { return source->ReadsInOrder(); });
+}
+
+std::string DiscReader::CheckWhole() {
+    for (const auto& source : m_sources) {
+        const std::string why = source->CheckWhole();
+        if (!why.empty()) return why;
+    }
+    return {};
 }
 
 DiscReader::Span* DiscReader::Find(uint64_t offset) {

@@ -36,6 +36,8 @@ public:
     void CheckSectors(SectorCheck* check) override;
     uint32_t VolumeStart() override { return m_volumeStart; }
     Unreadable LastUnreadable() override { return m_unreadable; }
+    bool ReadsInOrder() override;
+    std::string CheckWhole() override;
 
 private:
     struct Span {
@@ -48,6 +50,7 @@ private:
     Span* Find(uint64_t offset);
 
     std::vector<Span> m_spans;  // by address
+    std::vector<std::shared_ptr<ByteSource>> m_sources;
     uint64_t m_size = 0;
     uint32_t m_volumeStart = 0;
     Unreadable m_unreadable;

@@ -60,6 +60,13 @@ public:
         bool outsideData = false;
     };
     virtual Unreadable LastUnreadable() { return {}; }
+
+    // Whether only forward reads are cheap (an image decompressed as it is read): a walk
+    // then reads no more than it must, in the order the disc holds it.
+    virtual bool ReadsInOrder() { return false; }
+    // Reads what is left of an image that can be checked only whole (an installer's digest
+    // of the image) and says why it fails; "" when it passes or has no such check.
+    virtual std::string CheckWhole() { return {}; }
 };
 
 

@@ -471,6 +471,16 @@ void TreeWalk::ExtractFile(const Record& record, const std::string& name) {
     if (m_options.observer) m_options.observer->OnFile(relative, static_cast<uint32_t>(std::min<uint64_t>(size, UINT32_MAX)));
     if (m_options.listOnly) {
         for (const Section& section : record.sections) {
+            // Each file's last byte is read to tell whether it is there; a stream that only
+            // reads forward cheaply (an installer's) is told by its size, not decoded twice.
+            const uint64_t end = uint64_t{section.extent} * kBlockSize + section.length;
+            if (m_reader.ReadsInOrder()) {
+                if (end > m_imageSize) {
+                    ReportUnread(record, {ExtractImageTruncated, 0, {}});
+                    break;
+                }
+                continue;
+            }
             unsigned char last;
             if (section.length > 0 && m_reader.Read(section.extent * kBlockSize + section.length - 1, 1, &last) != 1) {
                 ReportUnread(record, UnreadableOutcome(m_reader));
@@ -595,7 +605,14 @@ ExtractResult ExtractTree(FileReader& reader, ExtractFilter& filter, const Extra
     if (descriptor[0] != 1) return ReportImageProblem(options, ExtractNoPrimaryDescriptor, imagePath, 0, notAnImage);
     if (std::memcmp(descriptor.data() + 1, "CD001", 5) != 0)
         return ReportImageProblem(options, ExtractBadIdentifier, imagePath);
-    return TreeWalk(reader, filter, options).Run(descriptor.data() + kRootRecordOffset);
+    const ExtractResult result = TreeWalk(reader, filter, options).Run(descriptor.data() + kRootRecordOffset);
+    if (options.listOnly || result == ExtractStopped) return result;
+    // An image checked only whole (an installer's digest of it) is checked once its files
+    // are out: a mismatch leaves them, as a damaged sector does, and says so.
+    const std::string damage = reader.CheckWhole();
+    if (damage.empty()) return result;
+    ReportImageProblem(options, ExtractDamagedSector, imagePath, 0, damage);
+    return result == ExtractOk ? ExtractDamagedSector : result;
 }
 
 }  // namespace

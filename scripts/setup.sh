@@ -12,8 +12,8 @@ packages=(
     genisoimage xorriso libarchive-tools 7zip time python3-pefile bchunk cdrdao iat ccd2iso mdf2iso nrg2iso libcdio-utils
     help2man dpkg-dev zip unzip zsh fish
     g++-aarch64-linux-gnu qemu-user-static debootstrap
-    zlib1g-dev liblzma-dev libflac-dev libzstd-dev mame-tools innoextract
-    zlib1g-dev:arm64 liblzma-dev:arm64 libflac-dev:arm64 libogg-dev:arm64 libzstd-dev:arm64
+    zlib1g-dev liblzma-dev libbz2-dev libflac-dev libzstd-dev mame-tools innoextract
+    zlib1g-dev:arm64 liblzma-dev:arm64 libbz2-dev:arm64 libflac-dev:arm64 libogg-dev:arm64 libzstd-dev:arm64
 )
 
 sudo_if_needed() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }

@@ -1,46 +1,200 @@
 // GOG's offline installers: Inno Setup's setup program, its setup data in the .exe, and
 // its files' data in the .exe or in .bin slices beside it ("idska32\x1a", then the slice's
 // size). An installer is told from its data: the loader table in the .exe's resources,
-// or a slice's signature. Its files are not read from it here: it is refused, saying what
-// it is and how its GAME.GOG is had.
+// or a slice's signature (then its .exe is the one of the slice's name before "-1.bin").
+// GAME.GOG is read out of it as it is decompressed, as a bare image is read.
 #include <cstring>
 
+#include "ChunkStream.h"
 #include "HeaderStream.h"
-#include "SetupLoader.h"
+#include "Installer.h"
+#include "InstallerSource.h"
+#include "SetupInfo.h"
 #include "disc/containers/Container.h"
+#include "disc/containers/Sheet.h"
+#include "text/Utf8.h"
 
 namespace {
 
 constexpr char kSliceSignature[] = "idska32\x1a";
+constexpr size_t kSliceHeader = 12;
 
-bool IsSlice(const FileHead& head) { return head.first.compare(0, sizeof kSliceSignature - 1, kSliceSignature) == 0; }
+bool IsSlice(const std::string& first) { return first.compare(0, sizeof kSliceSignature - 1, kSliceSignature) == 0; }
 
 bool LooksLikeInstaller(const FileHead& head) {
-    if (IsSlice(head)) return true;
+    if (IsSlice(head.first)) return true;
     if (head.first.compare(0, 2, "MZ") != 0) return false;
     SetupLoader loader;
     std::string why;
     return FindSetupLoader(*head.source, head.size, loader, why);
 }
 
-bool ReadInstaller(const FileHead& head, DiscFiles&, DiscLayout&, DiscProblem& problem) {
-    const std::string howToRead = "its GAME.GOG can be had with \"innoextract -I app/GAME.GOG\", and read from there";
-    if (IsSlice(head)) return Refuse(problem, head.path, "a slice of an Inno Setup installer (a GOG installer's .bin): " + howToRead + " (name the .exe)");
-    SetupLoader loader;
+// "setup_marrowgate_1.0-2.bin" -> "setup_marrowgate_1.0.exe"; "" when the name is no slice's.
+std::string ExeOfSlice(const std::string& path) {
+    const size_t dot = path.rfind('.');
+    const size_t dash = path.rfind('-');
+    if (dot == std::string::npos || dash == std::string::npos || dash > dot) return {};
+    for (size_t i = dash + 1; i < dot; ++i) {
+        const char c = path[i];
+        if (!((c >= '0' && c <= '9') || (i + 1 == dot && c >= 'a' && c <= 'z' && i > dash + 1))) return {};
+    }
+    return dot == dash + 1 ? std::string() : path.substr(0, dash) + ".exe";
+}
+
+// The slice files' names: "-1.bin", "-2.bin", ... or, with several slices a disk,
+// "-1a.bin", "-1b.bin", ...
+std::string SliceName(const std::string& exe, uint32_t slice, uint32_t slicesPerDisk) {
+    const size_t dot = exe.rfind('.');
+    std::string name = (dot == std::string::npos ? exe : exe.substr(0, dot)) + '-';
+    if (slicesPerDisk <= 1) {
+        name += std::to_string(slice + 1);
+    } else {
+        name += std::to_string(slice / slicesPerDisk + 1) + static_cast<char>('a' + slice % slicesPerDisk);
+    }
+    return name + ".bin";
+}
+
+bool IsGameImage(const SetupFile& file) { return FoldCaseUtf8(file.destination) == "{APP}\\GAME.GOG"; }
+
+struct Installer {
     SetupDataVersion version;
-    std::string why;
-    if (!FindSetupLoader(*head.source, head.size, loader, why) || !ReadSetupDataVersion(*head.source, loader.setupData, version, why))
-        return Refuse(problem, head.path, "an Inno Setup installer whose setup data cannot be found: " + why);
-    // Its name, where its header can be read: a player told "an installer for <name>" knows which.
-    std::string header;
+    SetupInfo info;
+    SetupLoader loader;
+};
+
+bool ReadInstaller(FileHead& exe, Installer& installer, std::string& why) {
+    if (!FindSetupLoader(*exe.source, exe.size, installer.loader, why) ||
+        !ReadSetupDataVersion(*exe.source, installer.loader.setupData, installer.version, why)) {
+        why = "an Inno Setup installer whose setup data cannot be found: " + why;
+        return false;
+    }
+    std::string header, locations;
     uint64_t next = 0;
-    const std::string name = ReadHeaderStream(*head.source, head.size, uint64_t{loader.setupData} + 64, header, next, why)
-                                 ? AppNameOf(header, version.unicode)
-                                 : std::string();
-    return Refuse(problem, head.path, "an Inno Setup installer" + (name.empty() ? std::string() : " for " + name) + " (" + version.id +
-                                          "): " + howToRead);
+    if (!SupportedVersion(installer.version)) {
+        // Its name, where it can be read, tells the player which installer this is.
+        const bool named = ReadHeaderStream(*exe.source, exe.size, uint64_t{installer.loader.setupData} + 64, header, next, why);
+        const std::string name = named ? AppNameOf(header, installer.version.unicode) : std::string();
+        why = "an Inno Setup installer" + (name.empty() ? std::string() : " for " + name) + " whose setup data version is not read (" +
+              installer.version.id + "; 5.5.0 to 6.4 are)";
+        return false;
+    }
+    if (!ReadHeaderStream(*exe.source, exe.size, uint64_t{installer.loader.setupData} + 64, header, next, why) ||
+        !ReadHeaderStream(*exe.source, exe.size, next, locations, next, why) ||
+        !ReadSetupInfo(header, locations, installer.version, installer.info, why)) {
+        why = "an Inno Setup installer (" + installer.version.id + ") that cannot be read: " + why;
+        return false;
+    }
+    return true;
+}
+
+// The .exe an installer's named file belongs to: itself, or the one of a slice's name.
+bool OpenExe(const FileHead& head, DiscFiles& files, FileHead& exe, DiscProblem& problem) {
+    if (!IsSlice(head.first)) {
+        exe = head;
+        return true;
+    }
+    const std::string path = ExeOfSlice(head.path);
+    if (path.empty() || !files.Open(path, exe, problem))
+        return Refuse(problem, head.path,
+                      "a slice of an Inno Setup installer whose .exe is not beside it" +
+                          (path.empty() ? std::string() : " (looked for " + path + ")"));
+    if (!LooksLikeInstaller(exe) || IsSlice(exe.first)) return Refuse(problem, path, "not the installer of its slice " + head.path);
+    return true;
+}
+
+bool OpenData(const FileHead& exe, const Installer& installer, const SetupDataEntry& entry, DiscFiles& files,
+              InstallerData& data, DiscProblem& problem) {
+    if (installer.loader.fileData != 0) {
+        data.slices.push_back({exe.source, exe.size, exe.path});
+        data.start = installer.loader.fileData;
+        return true;
+    }
+    if (entry.lastSlice < entry.firstSlice || entry.lastSlice > 4096)
+        return Refuse(problem, exe.path, "a file's data lies in slices " + std::to_string(entry.firstSlice + 1) + " to " +
+                                             std::to_string(entry.lastSlice + 1));
+    for (uint32_t slice = 0; slice <= entry.lastSlice; ++slice) {
+        FileHead head;
+        const std::string path = SliceName(exe.path, slice, installer.info.slicesPerDisk);
+        if (slice < entry.firstSlice) {
+            data.slices.push_back({});  // never read: its place only
+            continue;
+        }
+        if (!files.Open(path, head, problem)) {
+            problem.detail = "a slice of the installer " + exe.path + " is missing";
+            return false;
+        }
+        const uint64_t end = head.first.size() >= kSliceHeader
+                                 ? uint64_t{static_cast<unsigned char>(head.first[8])} | uint64_t{static_cast<unsigned char>(head.first[9])} << 8 |
+                                       uint64_t{static_cast<unsigned char>(head.first[10])} << 16 |
+                                       uint64_t{static_cast<unsigned char>(head.first[11])} << 24
+                                 : 0;
+        if (!IsSlice(head.first) || end < kSliceHeader || end > head.size)
+            return Refuse(problem, path, IsSlice(head.first) ? "a slice whose recorded size (" + std::to_string(end) +
+                                                                   " bytes) does not fit the file (" + std::to_string(head.size) + ")"
+                                                             : "no slice of an Inno Setup installer (no \"idska32\" signature)");
+        data.slices.push_back({head.source, end, path});
+    }
+    return true;
+}
+
+bool ReadGameImage(const FileHead& head, DiscFiles& files, DiscLayout& layout, DiscProblem& problem) {
+    FileHead exe;
+    if (!OpenExe(head, files, exe, problem)) return false;
+    Installer installer;
+    std::string why;
+    if (!ReadInstaller(exe, installer, why)) return Refuse(problem, exe.path, why);
+    const SetupInfo& info = installer.info;
+    const std::string forApp = "an Inno Setup installer for " + (info.appName.empty() ? std::string("an unnamed game") : info.appName);
+    const SetupFile* image = nullptr;
+    for (const SetupFile& file : info.files) {
+        if (IsGameImage(file) && file.location < info.data.size()) image = &file;
+    }
+    if (!image) return Refuse(problem, exe.path, forApp + " without GAME.GOG");
+    const SetupDataEntry& entry = info.data[image->location];
+    if (info.passwordProtected || entry.encrypted) return Refuse(problem, exe.path, "a password-protected installer (" + forApp + ")");
+    if (entry.compressed && !CanDecompress(info.compression))
+        return Refuse(problem, exe.path, forApp + ": its data is compressed in a way this build does not read");
+    auto data = std::make_shared<InstallerData>();
+    if (!OpenData(exe, installer, entry, files, *data, problem)) return false;
+
+    // GAME.GOG read as a bare image is: its layout told from where its volume descriptor stands.
+    FileHead game;
+    game.path = exe.path;
+    game.source = std::make_shared<InstallerSource>(data, entry, info.compression, "GAME.GOG");
+    game.size = entry.fileSize;
+    game.first.resize(static_cast<size_t>(std::min<uint64_t>(kHeadBytes, game.size)));
+    game.first.resize(game.source->ReadAt(0, &game.first[0], game.first.size()));
+    if (game.first.size() < std::min<uint64_t>(kHeadBytes, game.size))
+        return Refuse(problem, exe.path, forApp + ": " + game.source->Fault());
+    return kBareImage.read(game, files, layout, problem);
 }
 
 }  // namespace
 
-const ContainerFormat kInnoSetup = {"an Inno Setup installer", LooksLikeInstaller, nullptr, ".exe", ReadInstaller};
+const ContainerFormat kInnoSetup = {"an Inno Setup installer", LooksLikeInstaller, nullptr, ".exe", ReadGameImage};
+
+bool DescribeInstaller(const std::string& path, InstallerFacts& facts, std::string& why) {
+    DiscFiles files;
+    FileHead head, exe;
+    DiscProblem problem;
+    if (!files.Open(path, head, problem)) {
+        why = problem.detail.empty() ? "it cannot be opened" : problem.detail;
+        return false;
+    }
+    if (!LooksLikeInstaller(head)) {
+        why = "no Inno Setup installer";
+        return false;
+    }
+    if (!OpenExe(head, files, exe, problem)) {
+        why = problem.detail;
+        return false;
+    }
+    Installer installer;
+    if (!ReadInstaller(exe, installer, why)) return false;
+    facts.appName = installer.info.appName;
+    facts.gogGameId = installer.info.gogGameId;
+    facts.version = installer.version.id;
+    facts.holdsGameImage = false;
+    for (const SetupFile& file : installer.info.files) facts.holdsGameImage = facts.holdsGameImage || IsGameImage(file);
+    return true;
+}
