@@ -1,151 +1,296 @@
-// GOG's installers are told from their data and refused with what they are: built here as
-// the smallest PE files that carry Inno Setup's loader table in the resource it is looked
-// for in, with setup data after it. Genuine ones, written by Inno Setup's own compiler, are
-// checked by tests/installer/make-installers.sh.
+// GOG's installers, written in code (InstallerWriter, which innoextract reads: see
+// tests/installer/written-installers.sh): GAME.GOG is read out of them as they are
+// decompressed, and what is damaged, foreign or hostile is refused with what it is.
+// Genuine installers, written by Inno Setup's own compiler, are checked by
+// tests/installer/make-installers.sh.
+#include <algorithm>
 #include <cstring>
 #include <functional>
 
 #include <gtest/gtest.h>
 
+#include "InstallerWriter.h"
 #include "TestFiles.h"
 #include "disc/Crc32.h"
+#include "disc/containers/inno/Digest.h"
+#include "disc/containers/inno/Installer.h"
+#include "disc/containers/inno/InstallerSource.h"
 
 namespace {
 
 using namespace test;
 
-void Put32(Bytes& bytes, size_t at, uint32_t value) {
-    if (bytes.size() < at + 4) bytes.resize(at + 4, 0);
-    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<unsigned char>(value >> (8 * i));
-}
-void Put16(Bytes& bytes, size_t at, uint32_t value) {
-    if (bytes.size() < at + 2) bytes.resize(at + 2, 0);
-    bytes[at] = static_cast<unsigned char>(value), bytes[at + 1] = static_cast<unsigned char>(value >> 8);
+const char* const kExe = "setup_marrowgate_1.0.exe";
+
+// A small disc: the game's folders, one file large enough to span chunks' buffers.
+Bytes SmallDisc() {
+    std::string level(300000, '\0');
+    uint32_t seed = 1;
+    for (char& c : level) seed = seed * 1103515245 + 12345, c = static_cast<char>(seed >> 24);  // does not compress
+    return BuildImage({Dir("DATA", {File("CRED1.PCX;1", "credits"), File("LEVEL1.MAP;1", level)}),
+                       Dir("FMV", {File("INTRO.AVI;1", std::string(5000, 'v'))})});
 }
 
-// A header stream, stored: its size and flag under a CRC32, then pieces each under its own.
-Bytes StoredStream(const Bytes& content) {
-    Bytes stream(9, 0);
-    Put32(stream, 4, static_cast<uint32_t>(content.size() + 4));
-    stream[8] = 0;
-    Put32(stream, 0, Crc32(stream.data() + 4, 5));
-    Bytes piece(4, 0);
-    Put32(piece, 0, Crc32(content.data(), content.size()));
-    piece.insert(piece.end(), content.begin(), content.end());
-    stream.insert(stream.end(), piece.begin(), piece.end());
-    return stream;
+InstallerSpec GameInstaller(const Bytes& disc) {
+    InstallerSpec spec;
+    spec.files = {{"{app}\\goggame-1207663463.info", Bytes(10, 'i'), false}, {"{app}\\GAME.GOG", disc, false}};
+    return spec;
 }
 
-// A PE32 file of one section holding the resource directory RT_RCDATA / 11111 / language
-// 0, whose data is the loader table; the setup data follows at `setupData`.
-struct Installer {
-    Bytes bytes;
-    size_t table = 0;  // where the loader table lies
+void WriteAll(const ScratchDir& dir, const WrittenInstaller& written) {
+    WriteBytes(dir.path() / kExe, written.exe);
+    for (size_t i = 0; i < written.slices.size(); ++i)
+        WriteBytes(dir.path() / ("setup_marrowgate_1.0-" + std::to_string(i + 1) + ".bin"), written.slices[i]);
+}
+
+struct Outcome {
+    ExtractResult result;
+    std::string detail;  // the first problem's
+    std::map<std::string, std::string> tree;
 };
-Installer MakeInstaller(const std::string& id, const Bytes& header) {
-    constexpr uint32_t kSection = 0x400, kRva = 0x1000;
-    Installer installer;
-    Bytes& pe = installer.bytes;
-    pe.assign(kSection, 0);
-    pe[0] = 'M', pe[1] = 'Z';
-    Put32(pe, 0x3C, 0x80);
-    Put32(pe, 0x80, 0x4550);           // "PE\0\0"
-    Put16(pe, 0x86, 1);                // one section
-    Put16(pe, 0x94, 224);              // the optional header's size
-    Put16(pe, 0x98, 0x10B);            // PE32
-    Put32(pe, 0x98 + 96 + 16, kRva);   // the resource directory's RVA and size
-    Put32(pe, 0x98 + 96 + 20, 0x200);
-    const size_t section = 0x98 + 224;
-    std::memcpy(&pe[section], ".rsrc", 5);
-    Put32(pe, section + 8, 0x200), Put32(pe, section + 12, kRva), Put32(pe, section + 16, 0x200), Put32(pe, section + 20, kSection);
-    // Three directories of one id entry each, then the data entry, then the table.
-    const auto directory = [&](uint32_t at, uint32_t id, uint32_t target) {
-        Put16(pe, kSection + at + 14, 1);
-        Put32(pe, kSection + at + 16, id);
-        Put32(pe, kSection + at + 20, target);
-    };
-    directory(0, 10, 0x80000000 | 0x18);
-    directory(0x18, 11111, 0x80000000 | 0x30);
-    directory(0x30, 0, 0x48);
-    Put32(pe, kSection + 0x48, kRva + 0x60);
-    Put32(pe, kSection + 0x4C, 44);
-    installer.table = kSection + 0x60;
-    const unsigned char magic[12] = {'r', 'D', 'l', 'P', 't', 'S', 0xCD, 0xE6, 0xD7, '{', 0x0B, '*'};
-    pe.resize(installer.table + 44, 0);
-    std::memcpy(&pe[installer.table], magic, 12);
-    Put32(pe, installer.table + 12, 1);
-    const uint32_t setupData = 0x800;
-    Put32(pe, installer.table + 12 + 20, setupData);
-    Put32(pe, installer.table + 40, Crc32(&pe[installer.table], 40));
-    pe.resize(setupData, 0);
-    Bytes idBytes(64, 0);
-    std::memcpy(idBytes.data(), id.data(), id.size());
-    pe.insert(pe.end(), idBytes.begin(), idBytes.end());
-    const Bytes stream = StoredStream(header);
-    pe.insert(pe.end(), stream.begin(), stream.end());
-    return installer;
-}
 
-// The setup header's first string, the application's name, in UTF-16LE with its byte count.
-Bytes HeaderNaming(const std::u16string& name) {
-    Bytes header(4, 0);
-    Put32(header, 0, static_cast<uint32_t>(name.size() * 2));
-    for (char16_t c : name) header.push_back(static_cast<unsigned char>(c)), header.push_back(static_cast<unsigned char>(c >> 8));
-    header.resize(header.size() + 64, 0);
-    return header;
-}
-
-std::string RefusalOf(const Bytes& bytes, const char* name = "setup_marrowgate_1.0.exe") {
-    ScratchDir dir;
-    WriteBytes(dir.path() / name, bytes);
+Outcome Import(const ScratchDir& dir, const std::string& name = kExe) {
+    ScratchDir out;
     RecordingObserver observer;
     ExtractOptions options;
+    options.outputRoot = out.utf8();
     options.observer = &observer;
-    EXPECT_EQ(ExtractImageFile(Utf8(dir.path() / name), [](std::string) { return true; }, options), ExtractBadContainer);
-    return observer.problems.empty() ? std::string() : observer.problems[0].detail;
+    Outcome outcome;
+    outcome.result = ExtractImageFile(Utf8(dir.path() / name), [](std::string) { return true; }, options);
+    outcome.detail = observer.problems.empty() ? std::string() : observer.problems[0].detail;
+    outcome.tree = ReadTree(out.path());
+    return outcome;
 }
 
-TEST(Installer, IsToldFromItsDataAndNamed) {
-    const Installer installer = MakeInstaller("Inno Setup Setup Data (6.0.0) (u)", HeaderNaming(u"Marrowgate \u0141\u00f3d\u017a"));
-    const std::string said = RefusalOf(installer.bytes, "any-name.dat");
-    EXPECT_EQ(said.rfind("an Inno Setup installer for Marrowgate \xC5\x81\xC3\xB3" "d\xC5\xBA (Inno Setup Setup Data (6.0.0) (u)): ", 0), 0u)
-        << said;
-    EXPECT_NE(said.find("innoextract -I app/GAME.GOG"), std::string::npos) << said;
+std::map<std::string, std::string> TreeOf(const Bytes& disc) {
+    ScratchDir dir, out;
+    WriteBytes(dir.path() / "disc.iso", disc);
+    ExtractOptions options;
+    options.outputRoot = out.utf8();
+    EXPECT_EQ(ExtractImageFile(Utf8(dir.path() / "disc.iso"), [](std::string) { return true; }, options), ExtractOk);
+    return ReadTree(out.path());
+}
+
+// One table of setup data versions, compressions and layouts; each read from its .exe
+// and, where it has them, from a slice, byte for byte.
+TEST(Installer, GameImageIsReadFromEveryVersionAndCompression) {
+    const Bytes disc = SmallDisc();
+    const auto expected = TreeOf(disc);
+    const struct {
+        const char* version;
+        bool unicode;
+        InstallerCompression compression;
+        bool solid;
+        uint32_t slice;
+    } cases[] = {
+        {"5.5.0", true, InstallerCompression::Lzma1, false, 0},
+        {"5.5.0", false, InstallerCompression::Zlib, true, 0},
+        {"5.5.7", true, InstallerCompression::Bzip2, true, 100000},
+        {"5.6.2", true, InstallerCompression::Lzma2, false, 0},
+        {"6.0.0", true, InstallerCompression::Stored, false, 50000},
+        {"6.1.0", true, InstallerCompression::Lzma2, true, 0},
+        {"6.3.0", true, InstallerCompression::Zlib, false, 0},
+        {"6.4.0.1", true, InstallerCompression::Lzma2, true, 200000},
+    };
+    for (const auto& c : cases) {
+        InstallerSpec spec = GameInstaller(disc);
+        spec.version = c.version, spec.unicode = c.unicode, spec.compression = c.compression, spec.solid = c.solid, spec.sliceSize = c.slice;
+        const WrittenInstaller written = WriteInstaller(spec);
+        ScratchDir dir;
+        WriteAll(dir, written);
+        const std::string what = std::string(c.version) + (c.unicode ? "" : " ANSI") + " compression " +
+                                 std::to_string(static_cast<int>(c.compression)) + (c.solid ? " solid" : "");
+        const Outcome outcome = Import(dir);
+        EXPECT_EQ(outcome.result, ExtractOk) << what << ": " << outcome.detail;
+        EXPECT_TRUE(outcome.tree == expected) << what;
+        if (!written.slices.empty()) {
+            EXPECT_GE(written.slices.size(), 2u) << what;
+            EXPECT_TRUE(Import(dir, "setup_marrowgate_1.0-2.bin").tree == expected) << what << ", named by a slice";
+        }
+        InstallerFacts facts;
+        std::string why;
+        ASSERT_TRUE(DescribeInstaller(Utf8(dir.path() / kExe), facts, why)) << what << ": " << why;
+        EXPECT_EQ(facts.appName, "Marrowgate");
+        EXPECT_EQ(facts.gogGameId, "1207663463");
+        EXPECT_TRUE(facts.holdsGameImage);
+    }
+}
+
+// The call filter is undone before the digest is compared: a program stored through it
+// reads back as it was (here GAME.GOG itself, so that the import shows it).
+TEST(Installer, TheCallFilterIsUndone) {
+    Bytes disc = SmallDisc();
+    // Calls in the image's unused system area; its random file holds more, some by the
+    // 64 KiB blocks' ends.
+    for (size_t at : {size_t{100}, size_t{0x7FF0}}) {
+        disc[at] = 0xE8, disc[at + 1] = 0x10, disc[at + 2] = 0xF0, disc[at + 3] = 0xFF, disc[at + 4] = 0xFF;
+    }
+    InstallerSpec spec = GameInstaller(disc);
+    spec.files[1].callFilter = true;
+    ScratchDir dir;
+    WriteAll(dir, WriteInstaller(spec));
+    const Outcome outcome = Import(dir);
+    EXPECT_EQ(outcome.result, ExtractOk) << outcome.detail;
+    EXPECT_TRUE(outcome.tree == TreeOf(disc));
+}
+
+// Damaged data: the files complete before it stay, and the line says what failed.
+TEST(Installer, DamagedDataFailsTheImportAndSaysWhy) {
+    const Bytes disc = SmallDisc();
+    const auto expected = TreeOf(disc);
+    InstallerSpec spec = GameInstaller(disc);
+    spec.compression = InstallerCompression::Stored;
+    const WrittenInstaller good = WriteInstaller(spec);
+    const size_t lastSector = good.exe.size() - 100;  // inside the image's last block: no file's data
+    const size_t fileData = good.exe.size() - disc.size() + 18 * 2048;  // the first file's data
+
+    ScratchDir quiet;
+    WrittenInstaller spoiled = good;
+    spoiled.exe[lastSector] ^= 1;
+    WriteAll(quiet, spoiled);
+    Outcome outcome = Import(quiet);
+    EXPECT_EQ(outcome.result, ExtractDamagedSector);
+    EXPECT_NE(outcome.detail.find("GAME.GOG's digest does not match the installer's record of it"), std::string::npos) << outcome.detail;
+    EXPECT_TRUE(outcome.tree == expected) << "every file is complete: only the digest tells";
+
+    spec.compression = InstallerCompression::Lzma2;
+    WrittenInstaller lzma = WriteInstaller(spec);
+    lzma.exe[lzma.exe.size() / 2 + 2000] ^= 0x55;
+    ScratchDir broken;
+    WriteAll(broken, lzma);
+    outcome = Import(broken);
+    EXPECT_NE(outcome.result, ExtractOk);
+    EXPECT_FALSE(outcome.detail.empty());
+    (void)fileData;
+}
+
+// Refusals, each with its line; none writes anything.
+TEST(Installer, ForeignAndHostileInstallersAreRefusedWithWhatTheyAre) {
+    const Bytes disc = SmallDisc();
+    const struct {
+        const char* what;
+        std::function<void(InstallerSpec&)> change;
+        std::function<void(WrittenInstaller&)> spoil;
+        const char* says;
+        ExtractResult result = ExtractBadContainer;
+    } cases[] = {
+        {"without GAME.GOG", [](InstallerSpec& s) { s.files.pop_back(); }, nullptr, "an Inno Setup installer for Marrowgate without GAME.GOG"},
+        {"password", [](InstallerSpec& s) { s.password = true; }, nullptr, "a password-protected installer"},
+        {"an older version", [](InstallerSpec& s) { s.version = "5.4.2"; }, nullptr,
+         "an Inno Setup installer for Marrowgate whose setup data version is not read (Inno Setup Setup Data (5.4.2) (u); 5.5.0 to 6.4 are)"},
+        {"a missing slice", [](InstallerSpec& s) { s.sliceSize = 100000; }, [](WrittenInstaller& w) { w.slices.pop_back(); },
+         "a slice of the installer", ExtractImageNotOpened},
+        {"a cut slice", [](InstallerSpec& s) { s.sliceSize = 100000; }, [](WrittenInstaller& w) { w.slices[1].resize(50000); },
+         "a slice whose recorded size (100000 bytes) does not fit the file (50000)"},
+        {"no chunk there", nullptr,
+         [](WrittenInstaller& w) {  // GAME.GOG's chunk, the second
+             const Bytes signature = {'z', 'l', 'b', 0x1a};
+             auto second = std::search(w.exe.begin() + static_cast<std::ptrdiff_t>(w.dataStart) + 1, w.exe.end(), signature.begin(), signature.end());
+             *second = 'Z';
+         },
+         "no chunk where a file's data entry points"},
+        {"a header's CRC32", nullptr, [](WrittenInstaller& w) { w.exe[w.headerStream + 20] ^= 1; }, "does not match its CRC32"},
+        {"cut in its header", nullptr, [](WrittenInstaller& w) { w.exe.resize(w.headerStream + 30); }, "more than the file holds"},
+    };
+    for (const auto& c : cases) {
+        InstallerSpec spec = GameInstaller(disc);
+        spec.compression = InstallerCompression::Zlib;
+        if (c.change) c.change(spec);
+        WrittenInstaller written = WriteInstaller(spec);
+        if (c.spoil) c.spoil(written);
+        ScratchDir dir;
+        WriteAll(dir, written);
+        const Outcome outcome = Import(dir);
+        EXPECT_EQ(outcome.result, c.result) << c.what << ": " << outcome.detail;
+        EXPECT_NE(outcome.detail.find(c.says), std::string::npos) << c.what << ": " << outcome.detail;
+        EXPECT_TRUE(outcome.tree.empty()) << c.what;
+    }
+}
+
+// A header that claims gigabytes ends at once: the claim is checked against the file.
+TEST(Installer, ClaimsOfGigabytesEndAtOnce) {
+    InstallerSpec spec = GameInstaller(SmallDisc());
+    spec.compression = InstallerCompression::Stored;
+    WrittenInstaller written = WriteInstaller(spec);
+    // The first header stream's stored size, 4 GiB less 16, under a matching CRC32.
+    Bytes& exe = written.exe;
+    const size_t at = written.headerStream;
+    for (int i = 0; i < 4; ++i) exe[at + 4 + i] = static_cast<unsigned char>(0xFFFFFFF0u >> (8 * i));
+    const uint32_t crc = Crc32(&exe[at + 4], 5);
+    for (int i = 0; i < 4; ++i) exe[at + i] = static_cast<unsigned char>(crc >> (8 * i));
+    ScratchDir dir;
+    WriteAll(dir, written);
+    const Outcome outcome = Import(dir);
+    EXPECT_EQ(outcome.result, ExtractBadContainer);
+    EXPECT_NE(outcome.detail.find("a header claims 4294967280 bytes, more than any installer's"), std::string::npos) << outcome.detail;
+}
+
+// A ByteSource over bytes in memory.
+class MemorySource : public ByteSource {
+public:
+    explicit MemorySource(Bytes bytes) : m_bytes(std::move(bytes)) {}
+    size_t ReadAt(uint64_t position, void* buffer, size_t size) override {
+        if (position >= m_bytes.size()) return 0;
+        const size_t count = static_cast<size_t>(std::min<uint64_t>(size, m_bytes.size() - position));
+        std::memcpy(buffer, m_bytes.data() + position, count);
+        return count;
+    }
+    uint64_t Size() override { return m_bytes.size(); }
+
+private:
+    Bytes m_bytes;
+};
+
+// Reads out of order are served as reads in order are: from the kept head, the last
+// block, or by decompressing again from the start, which is counted and bounded.
+TEST(Installer, ReadsOutOfOrderDecompressAgainABoundedNumberOfTimes) {
+    Bytes file(9 << 20);
+    for (size_t i = 0; i < file.size(); ++i) file[i] = static_cast<unsigned char>(i * 13 + i / 65521);
+    InstallerSpec spec;
+    spec.compression = InstallerCompression::Lzma2;
+    spec.files = {{"{app}\\GAME.GOG", file, false}};
+    const WrittenInstaller written = WriteInstaller(spec);
+    auto data = std::make_shared<InstallerData>();
+    data->slices.push_back({std::make_shared<MemorySource>(written.exe), written.exe.size(), kExe});
+    data->start = written.dataStart;
+    SetupDataEntry entry;
+    entry.chunkSize = written.exe.size() - written.dataStart - 4;
+    entry.fileSize = file.size();
+    entry.compressed = true;
+    Digest digest(DigestKind::Sha1);
+    digest.Add(file.data(), file.size());
+    entry.checksum = digest.Finish();
+    InstallerSource source(data, entry, ChunkCompression::Lzma2, "GAME.GOG");
+
+    const auto expectAt = [&](uint64_t position, size_t size) {
+        Bytes got(size);
+        ASSERT_EQ(source.ReadAt(position, got.data(), size), size) << position << ": " << source.Fault();
+        EXPECT_TRUE(std::equal(got.begin(), got.end(), file.begin() + static_cast<std::ptrdiff_t>(position))) << position;
+    };
+    expectAt(16 * 2048, 2048);   // the head
+    expectAt(7 << 20, 100000);   // forward
+    expectAt(100, 4000);         // back into the head: kept
+    expectAt((7 << 20) + 5, 10); // back into the last block: kept
+    EXPECT_EQ(source.Restarts(), 0);
+    expectAt(5 << 20, 3000);     // back past both: decompressed again
+    EXPECT_EQ(source.Restarts(), 1);
+    EXPECT_EQ(source.CheckWhole(), "");
+    for (int i = 0; i < 20; ++i) source.ReadAt(5 << 20, file.data(), 1), source.ReadAt(8 << 20, file.data(), 1);
+    Bytes one(1);
+    EXPECT_EQ(source.ReadAt(5 << 20, one.data(), 1), 0u);
+    EXPECT_NE(source.Fault().find("read out of order more often than GAME.GOG can be decompressed again"), std::string::npos)
+        << source.Fault();
 }
 
 TEST(Installer, ASliceIsToldByItsSignature) {
     Bytes slice = {'i', 'd', 's', 'k', 'a', '3', '2', 0x1A};
     slice.resize(100000, 0);
-    EXPECT_EQ(RefusalOf(slice, "setup_marrowgate_1.0-1.bin").rfind("a slice of an Inno Setup installer", 0), 0u);
-}
-
-// What cannot be trusted in an installer is checked before use: a header that fails its
-// CRC32 or claims more than the file or any installer holds leaves the name unsaid; a loader
-// table that fails its CRC32 is no installer's.
-TEST(Installer, HostileHeadersAreCheckedBeforeUse) {
-    const Installer good = MakeInstaller("Inno Setup Setup Data (5.5.7) (u)", HeaderNaming(u"Marrowgate"));
-    const size_t stream = 0x800 + 64;
-    const struct {
-        const char* what;
-        std::function<void(Bytes&)> spoil;
-        const char* starts;
-    } cases[] = {
-        {"a piece's CRC32", [&](Bytes& b) { b[stream + 9 + 4] ^= 1; }, "an Inno Setup installer (Inno Setup Setup Data (5.5.7) (u))"},
-        {"a claim of 4 GiB", [&](Bytes& b) { Put32(b, stream + 4, 0xFFFFFFF0u); Put32(b, stream, Crc32(&b[stream + 4], 5)); },
-         "an Inno Setup installer (Inno Setup Setup Data (5.5.7) (u))"},
-        {"cut inside its header", [&](Bytes& b) { b.resize(stream + 20); }, "an Inno Setup installer (Inno Setup Setup Data (5.5.7) (u))"},
-        {"no setup data", [&](Bytes& b) { b[0x800] = 'X'; }, "an Inno Setup installer whose setup data cannot be found"},
-    };
-    for (const auto& c : cases) {
-        Bytes bytes = good.bytes;
-        c.spoil(bytes);
-        EXPECT_EQ(RefusalOf(bytes).rfind(c.starts, 0), 0u) << c.what << ": " << RefusalOf(bytes);
-    }
-    Bytes badTable = good.bytes;
-    badTable[good.table + 20] ^= 1;  // the table no longer matches its CRC32: no installer, a bare file
     ScratchDir dir;
-    WriteBytes(dir.path() / "setup.exe", badTable);
-    EXPECT_EQ(ExtractImageFile(Utf8(dir.path() / "setup.exe"), [](std::string) { return true; }), ExtractNoPrimaryDescriptor);
+    WriteBytes(dir.path() / "setup_marrowgate_1.0-1.bin", slice);
+    const Outcome outcome = Import(dir, "setup_marrowgate_1.0-1.bin");
+    EXPECT_EQ(outcome.result, ExtractBadContainer);
+    EXPECT_NE(outcome.detail.find("a slice of an Inno Setup installer whose .exe is not beside it (looked for "), std::string::npos)
+        << outcome.detail;
 }
 
 }  // namespace
