@@ -1,6 +1,7 @@
 // Detection on POSIX systems: fixed Steam places, Steam's library lists, mounted media.
 #include "Detection.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <set>
 
@@ -8,8 +9,10 @@
 
 #include "Console.h"
 #include "Folders.h"
+#include "InstallerDetection.h"
 #include "Report.h"
 #include "game/GameLocations.h"
+#include "game/SmallTextFile.h"
 
 namespace {
 
@@ -28,7 +31,30 @@ std::string Joined(const std::vector<std::string>& list) {
 
 FoundSources FindSources() {
     const DetectionPlaces places = PlacesFromEnvironment();
-    return {FindGogImage(places), FindSteamImage(places), FindDiscMount(places)};
+    return {FindGogImage(places), FindSteamImage(places), FindDiscMount(places),
+            InstallersIn(DownloadFolder(places.home, places.xdgConfigHome))};
+}
+
+// user-dirs.dirs holds lines such as XDG_DOWNLOAD_DIR="$HOME/Downloads" (xdg-user-dirs
+// writes it; xdg-user-dir reads it the same way).
+std::string DownloadFolder(const std::string& home, const std::string& configHome) {
+    const std::string config = !configHome.empty() ? configHome : home.empty() ? std::string() : home + "/.config";
+    const std::string dirs = config.empty() ? std::string() : ReadSmallTextFile(config + "/user-dirs.dirs");
+    size_t line = 0;
+    while (line < dirs.size()) {
+        const size_t end = std::min(dirs.find('\n', line), dirs.size());
+        std::string text = dirs.substr(line, end - line);
+        line = end + 1;
+        constexpr char kKey[] = "XDG_DOWNLOAD_DIR=\"";
+        if (text.compare(0, sizeof kKey - 1, kKey) != 0 || text.size() < sizeof kKey || text.back() != '"') continue;
+        text = text.substr(sizeof kKey - 1, text.size() - sizeof kKey);
+        if (text.compare(0, 5, "$HOME") == 0) {
+            if (home.empty()) break;
+            text = home + text.substr(5);
+        }
+        if (!text.empty() && text[0] == '/') return text;
+    }
+    return home.empty() ? std::string() : home + "/Downloads";
 }
 
 std::string DetectionHelp() {
@@ -37,7 +63,9 @@ std::string DetectionHelp() {
            "bottles), Heroic or minigalaxy; Steam's folders (~/.steam/steam, ~/.steam/root,\n"
            "~/.local/share/Steam, $XDG_DATA_HOME/Steam, Flatpak, snap, ~/Library/Application Support/Steam)\n"
            "and every library they list; and mounted media (/media/$USER/*, /run/media/$USER/*,\n"
-           "/media/*, /mnt/*, /Volumes/*) whose root holds DATA/CRED1.PCX.\n";
+           "/media/*, /mnt/*, /Volumes/*) whose root holds DATA/CRED1.PCX. GOG's offline installers\n"
+           "(setup_marrowgate*.exe) in the download folder (xdg-user-dir DOWNLOAD, else ~/Downloads) are\n"
+           "listed too, to be chosen with --from installer.\n";
 }
 
 void ReportPlacesLooked() {
@@ -47,7 +75,9 @@ void ReportPlacesLooked() {
     Write(Stream::Err, "  GOG in Wine prefixes: " + Joined(WinePrefixPlaces(places)) + "\n" +
                            "  GOG in launchers' lists: " + Joined(GogLauncherPlaces(places)) + "\n" +
                            "  Steam, and the libraries it lists, in: " + Joined(steamPlaces) + "\n" +
-                           "  a game disc (DATA/CRED1.PCX) mounted in: " + Joined(MediaFolders(places)) + "\n");
+                           "  a game disc (DATA/CRED1.PCX) mounted in: " + Joined(MediaFolders(places)) + "\n" +
+                           "  GOG's installers (setup_marrowgate*.exe) in: " +
+                           Printable(DownloadFolder(places.home, places.xdgConfigHome)) + "\n");
 }
 
 DetectionPlaces PlacesFromEnvironment() {

@@ -11,6 +11,7 @@ struct FoundSources {
     std::string gog;    // the GOG edition's image
     std::string steam;  // the Steam edition's image
     std::string disc;   // the game disc: where it is mounted, or its drive ("D:\")
+    std::vector<std::string> installers;  // GOG's offline installers in the download folder, newest first
 };
 FoundSources FindSources();
 

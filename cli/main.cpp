@@ -15,6 +15,7 @@
 #include "Detection.h"
 #include "ExitStatus.h"
 #include "Folders.h"
+#include "InstallerDetection.h"
 #ifndef _WIN32
 #include "MountTable.h"
 #endif
@@ -24,6 +25,7 @@
 #include "Version.h"
 #include "iso/FileSystem.h"
 #include "iso/IsoExtract.h"
+#include "disc/containers/inno/Installer.h"
 #include "game/GameFolderFilter.h"
 
 namespace {
@@ -35,7 +37,7 @@ const char* const kExitStatusNote =
 struct Options {
     std::string image;
     std::string directory = ".";
-    std::string from;  // "gog", "steam" or "disc"
+    std::string from;  // "gog", "steam", "disc" or "installer"
     std::string disc;  // a disc mounted there
     bool detect = false;
     bool all = false;
@@ -106,6 +108,12 @@ int TestImage(const Options& options, const ExtractFilter& filter) {
 
 int ImportImage(const Options& options) {
     const ExtractFilter filter = options.all ? ExtractFilter(AcceptEverything) : ExtractFilter(GameFolderFilter);
+    // An installer of another of GOG's games may hold a GAME.GOG too: it is not this game's.
+    const std::string foreign = ForeignInstaller(options.image);
+    if (!foreign.empty()) {
+        ReportError(Printable(options.image) + ": " + foreign);
+        return ExitStatusOf(ExtractBadContainer);
+    }
     if (options.test) return TestImage(options, filter);
     if (!options.list && !PrepareOutputFolder(options.directory)) return ExitStatusOf(ExitCause::OutputFailed);
     const bool showProgress = !options.quiet && !options.list && IsTerminal(Stream::Err);
@@ -201,14 +209,26 @@ int DetectAndImport(Options options) {
         {"gog", "GOG", "GOG", found.gog},
         {"steam", "Steam", "Steam", found.steam},
         {"disc", "Disc", "the disc", found.disc},
+        {"installer", "Installer", "GOG's installer", found.installers.empty() ? std::string() : found.installers[0]},
     };
     bool any = false;
+    // --detect prints what it found as its output; an import says it on stderr, so that
+    // --list prints nothing but the list on stdout.
+    const bool say = options.detect || !options.quiet;
+    const Stream stream = options.detect ? Stream::Out : Stream::Err;
     for (const auto& source : sources) {
         any = any || !source.path.empty();
-        // --detect prints what it found as its output; an import says it on stderr, so
-        // that --list prints nothing but the list on stdout.
-        if (!source.path.empty() && (options.detect || !options.quiet))
-            Write(options.detect ? Stream::Out : Stream::Err, std::string(source.label) + ": " + Printable(source.path) + "\n");
+        if (!source.path.empty() && say && std::string(source.option) != "installer")
+            Write(stream, std::string(source.label) + ": " + Printable(source.path) + "\n");
+    }
+    for (const std::string& installer : found.installers) {
+        if (!say) break;
+        Write(stream, "Installer: " + Printable(installer) + "\n");
+        InstallerFacts facts;
+        std::string why;
+        if (options.detect && DescribeInstaller(installer, facts, why))
+            Write(stream, "  " + Printable(facts.appName) + (facts.gogGameId.empty() ? "" : ", GOG game ID " + facts.gogGameId) +
+                              " (" + facts.version + ")\n");
     }
     if (!any) {
         ReportError("no source of the game found. Looked for:");
@@ -257,7 +277,7 @@ int main(int argc, char** argv) {
         ->type_name("DIR");
     auto* disc = app.add_option("--disc", options.disc, "import from a game disc mounted at DIR")->type_name("DIR");
     auto* from = app.add_option("--from", options.from, "of the sources found, import from this one")
-                     ->check(CLI::IsMember({"gog", "steam", "disc"}));
+                     ->check(CLI::IsMember({"gog", "steam", "disc", "installer"}));
     auto* detect = app.add_flag("--detect", options.detect, "only print the sources found, one a line");
     disc->excludes(image)->excludes(from)->excludes(detect);
     image->excludes(from)->excludes(detect);

@@ -5,7 +5,7 @@
 # scratch folder, reached through MARROWGATE_HOME and MARROWGATE_MEDIA_ROOT; and --disc
 # with the disc job's rules.
 set -uo pipefail
-importer="$1" make_raw="$2" testdata="$3"
+importer="$1" make_raw="$2" testdata="$3" make_installer="$4"
 source "$(dirname "$0")/checks.sh"
 run() {  # run STATUS WHAT HOME -- args...: the importer with that home and the fake media
     local want="$1" what="$2" home="$3"; shift 4
@@ -204,6 +204,32 @@ if device="$(losetup -f --show -r "$testdata/genisoimage.iso" 2>"$work/losetup.e
 else
     echo "SKIP: a mounted disc read from its device: no loop device ($(cat "$work/losetup.err"))"
 fi
+
+# GOG's offline installers in the download folder: ~/Downloads, or where user-dirs.dirs
+# says; the newest version first; another game's installer and one without GAME.GOG are
+# not listed, and the other game's is refused when named.
+ih="$work/installer-home"
+mkdir -p "$ih/Downloads" "$ih/.config" "$work/setups"
+"$make_installer" 6.0.0 lzma2 no 0 "$image" "$work/setups" || fail "make-installer"
+cp "$work/setups/setup_marrowgate_1.0.exe" "$ih/Downloads/setup_marrowgate_1.9.exe"
+cp "$work/setups/setup_marrowgate_1.0.exe" "$ih/Downloads/SETUP_MARROWGATE_1.10.EXE"
+cp "$work/setups/setup_marrowgate_1.0.exe" "$ih/Downloads/game_1.0.exe"
+printf 'not an installer' >"$ih/Downloads/setup_marrowgate_2.0.exe"
+run 0 "installers detected" "$ih" -- --detect
+printf 'Installer: %s\n  Marrowgate, GOG game ID 1207663463 (Inno Setup Setup Data (6.0.0) (u))\n' \
+    "$ih/Downloads/SETUP_MARROWGATE_1.10.EXE" "$ih/Downloads/setup_marrowgate_1.9.exe" >"$work/want"
+installers_said() { grep -v '^Disc: ' "$work/out"; }  # the fake media still hold a disc
+[ "$(installers_said)" = "$(cat "$work/want")" ] || fail "installers detected: printed '$(installers_said)'"
+run 0 "import from the detected installer" "$ih" -- --from installer -C "$work/out-installer"
+same_as_tree "$work/out-installer" "$work/out-installer" "import from the detected installer"
+mkdir -p "$ih/Elsewhere" && mv "$ih/Downloads/"*.EXE "$ih/Elsewhere/"
+printf '# written by xdg-user-dirs-update\nXDG_DOWNLOAD_DIR="$HOME/Elsewhere"\n' >"$ih/.config/user-dirs.dirs"
+HOME="$ih" run 0 "installers in the folder user-dirs.dirs names" "$ih" -- --detect
+[ "$(installers_said)" = "Installer: $ih/Elsewhere/SETUP_MARROWGATE_1.10.EXE
+  Marrowgate, GOG game ID 1207663463 (Inno Setup Setup Data (6.0.0) (u))" ] ||
+    fail "installers in the folder user-dirs.dirs names: printed '$(installers_said)'"
+run 13 "--from installer, none there" "$h2" -- --from installer
+contains "$work/err" "GOG's installer was not found" "--from installer, none there"
 
 # Usage
 run 2 "image and --from" "$h2" -- "$image" --from steam

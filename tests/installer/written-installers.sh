@@ -66,5 +66,38 @@ for row in "${cases[@]}"; do
     rm -rf "$dir/app" "$dir/imported" "$dir/from-slice"
 done
 
+# Another game's installer, named: refused by its name and GOG ID, nothing written.
+other="$work/other"
+mkdir -p "$other"
+"$make_installer" 6.0.0 zlib no 0 "$work/GAME.GOG" "$other" "Other Game:1234567890" || fail "another game's installer written"
+"$importer" -C "$other/out" "$other/setup_marrowgate_1.0.exe" 2>"$other/err"
+status=$?
+[ "$status" = 19 ] || fail "another game's installer: status $status"
+grep -q "an installer of Other Game (GOG ID 1234567890), not of Marrowgate (1207663463)" "$other/err" ||
+    fail "another game's installer: said $(cat "$other/err")"
+[ -z "$(ls -A "$other/out" 2>/dev/null)" ] || fail "another game's installer: something written"
+
+# Damaged data after the last file's: every file arrives, and the import still fails,
+# saying so; --test finds it too.
+damaged="$work/damaged"
+mkdir -p "$damaged"
+"$make_installer" 6.0.0 stored no 0 "$work/GAME.GOG" "$damaged" || fail "an installer to damage written"
+exe="$damaged/setup_marrowgate_1.0.exe"
+python3 - "$exe" "$work/GAME.GOG" <<'PY'  # a byte of GAME.GOG's last sector, stored as it is
+import sys
+exe, game = open(sys.argv[1], 'rb').read(), open(sys.argv[2], 'rb').read()
+at = exe.find(game[-2352:]) + 2000
+open(sys.argv[1], 'r+b').write(exe[:at] + bytes([exe[at] ^ 0xff]) + exe[at + 1:])
+PY
+"$importer" -C "$damaged/out" "$exe" 2>"$damaged/err"
+status=$?
+[ "$status" = 17 ] || fail "damaged installer: status $status"
+grep -q "GAME.GOG's digest does not match the installer's record of it: its data is damaged" "$damaged/err" ||
+    fail "damaged installer: said $(cat "$damaged/err")"
+diff -r "$work/expected" "$damaged/out" >/dev/null || fail "damaged installer: the complete files are not all there"
+"$importer" --test "$exe" >/dev/null 2>&1
+status=$?
+[ "$status" = 17 ] || fail "damaged installer, --test: status $status"
+
 [ "$failures" -eq 0 ] && echo "written installers: ${#cases[@]} read by innoextract where it can and imported byte for byte"
 [ "$failures" -eq 0 ]

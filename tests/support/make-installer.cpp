@@ -1,10 +1,10 @@
 // Writes an installer of a disc image, as GOG's hold GAME.GOG, for the command-line tests
 // and their cross-checks with innoextract:
-//   make-installer VERSION COMPRESSION SOLID SLICE IMAGE DIR
+//   make-installer VERSION COMPRESSION SOLID SLICE IMAGE DIR [NAME:GOGID]
 // VERSION as "6.0.0"; COMPRESSION stored, zlib, bzip2, lzma or lzma2; SOLID yes or no;
 // SLICE the slices' size in bytes, 0 for none. Writes DIR/setup_marrowgate_1.0.exe and
 // its slices, -1.bin, -2.bin, ... Beside GAME.GOG it holds goggame-1207663463.info and a
-// small program stored through the call filter.
+// small program stored through the call filter. NAME:GOGID makes it another game's.
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -40,7 +40,7 @@ Bytes Program() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 7) return 2;
+    if (argc != 7 && argc != 8) return 2;
     InstallerSpec spec;
     spec.version = argv[1];
     const std::string compression = argv[2];
@@ -58,6 +58,11 @@ int main(int argc, char** argv) {
     spec.files = {{"{app}\\goggame-1207663463.info", Bytes(info.begin(), info.end()), false},
                   {"{app}\\GAME.GOG", image, false},
                   {"{app}\\MARROW.EXE", Program(), true}};
+    if (argc == 8) {
+        const std::string game = argv[7];
+        spec.appName = game.substr(0, game.find(':'));
+        spec.gogGameId = game.substr(game.find(':') + 1);
+    }
     const WrittenInstaller written = WriteInstaller(spec);
     const std::string base = std::string(argv[6]) + "/setup_marrowgate_1.0";
     Write(base + ".exe", written.exe);
