@@ -1,11 +1,12 @@
 // Writes the fuzzers' binary seeds: small images of the shapes the walk meets, each from
 // block 16 on (the fuzz target reads blocks 0 to 15 as zeros); with a second folder, the
-// container seeds of the sheet target too.
-//   fuzz_seeds TREE_WALK_CORPUS [SHEET_CORPUS]
+// container seeds of the sheet target too, and with a third, the installer target's.
+//   fuzz_seeds TREE_WALK_CORPUS [SHEET_CORPUS [INSTALLER_CORPUS]]
 #include <fstream>
 #include <string>
 
 #include "ChdWriter.h"
+#include "InstallerWriter.h"
 #include "IsoBuilder.h"
 #include "RawSector.h"
 
@@ -32,9 +33,31 @@ void WriteSheetSeeds(const std::string& folder) {
     std::ofstream(folder + "/game.chd", std::ios::binary).write(reinterpret_cast<const char*>(chd.data()), static_cast<std::streamsize>(chd.size()));
 }
 
+// The installer target's seeds: a small disc in installers of each compression, solid
+// and not, of the oldest and newest setup data read.
+void WriteInstallerSeeds(const std::string& folder) {
+    const Bytes disc = BuildImage({Dir("DATA", {File("CRED1.PCX;1", "pcx"), File("L1.MAP;1", std::string(3000, 'm'))})});
+    const InstallerCompression kinds[] = {InstallerCompression::Stored, InstallerCompression::Zlib, InstallerCompression::Bzip2,
+                                          InstallerCompression::Lzma1, InstallerCompression::Lzma2};
+    int n = 0;
+    for (const char* version : {"5.5.0", "6.4.0.1"}) {
+        for (InstallerCompression compression : kinds) {
+            InstallerSpec spec;
+            spec.version = version;
+            spec.compression = compression;
+            spec.solid = n % 2 == 1;
+            spec.files = {{"{app}\\goggame-1207663463.info", Bytes(5, 'i'), false}, {"{app}\\GAME.GOG", disc, n % 3 == 0}};
+            const Bytes exe = WriteInstaller(spec).exe;
+            std::ofstream(folder + "/installer-" + std::to_string(n++), std::ios::binary)
+                .write(reinterpret_cast<const char*>(exe.data()), static_cast<std::streamsize>(exe.size()));
+        }
+    }
+}
+
 int main(int argc, char** argv) {
-    if (argc != 2 && argc != 3) return 2;
-    if (argc == 3) WriteSheetSeeds(argv[2]);
+    if (argc < 2 || argc > 4) return 2;
+    if (argc >= 3) WriteSheetSeeds(argv[2]);
+    if (argc == 4) WriteInstallerSeeds(argv[3]);
     const std::string folder = argv[1];
     Write(folder, "empty", BuildImage({}));
     Write(folder, "game", BuildImage({

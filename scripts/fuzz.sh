@@ -18,6 +18,7 @@ targets=(
     "fuzz_steam_libraries  16384  steam_libraries"
     "fuzz_mount_info       16384  mount_info"
     "fuzz_sheet            16384  sheet"
+    "fuzz_installer        262144 -"
 )
 names=()
 for row in "${targets[@]}"; do read -r name _ <<<"$row"; names+=("$name"); done
@@ -46,6 +47,7 @@ run() {  # run TARGET MAXLEN DICT
     mkdir -p "$corpus" "$findings" "$scratch/$target/tree-walk"
     [ "$target" = fuzz_tree_walk ] && "$build/fuzz/fuzz_seeds" "$corpus"
     [ "$target" = fuzz_sheet ] && "$build/fuzz/fuzz_seeds" "$scratch/$target/tree-walk" "$corpus"
+    [ "$target" = fuzz_installer ] && "$build/fuzz/fuzz_seeds" "$scratch/$target/tree-walk" "$scratch/$target/tree-walk" "$corpus"
     [ "$dict" != - ] && options+=(-dict="$root/fuzz/dict/$dict.dict")
     [ -d "$seeds" ] || seeds=
     echo "== $target, $seconds s"

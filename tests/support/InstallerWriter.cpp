@@ -190,11 +190,11 @@ DataLayout LayOutData(const InstallerSpec& spec, bool sha256) {
     for (const InstallerSpec::File& file : spec.files) {
         const Bytes stored = file.callFilter ? ApplyCallFilter(file.data) : file.data;
         Location location;
-        location.fileSize = file.data.size();
+        location.fileSize = file.recordedSize ? file.recordedSize : file.data.size();
         location.checksum = digest(file.data);
         location.callFilter = file.callFilter;
         if (spec.solid) {
-            location.fileOffset = solid.size();
+            location.fileOffset = solid.size();  // the data's own size places the next
             solid.insert(solid.end(), stored.begin(), stored.end());
         } else {
             const auto chunk = addChunk(stored);

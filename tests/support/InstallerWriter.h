@@ -28,6 +28,7 @@ struct InstallerSpec {
         std::string destination;  // "{app}\\GAME.GOG"
         Bytes data;
         bool callFilter = false;  // stored with the x86 call filter applied
+        uint64_t recordedSize = 0;  // the size its data entry claims; 0: its own
     };
     std::vector<File> files;
 };

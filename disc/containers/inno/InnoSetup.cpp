@@ -56,6 +56,22 @@ std::string SliceName(const std::string& exe, uint32_t slice, uint32_t slicesPer
 
 bool IsGameImage(const SetupFile& file) { return FoldCaseUtf8(file.destination) == "{APP}\\GAME.GOG"; }
 
+// No CD holds more than 100 minutes of sectors of 2448 bytes (raw, with subchannel): a
+// larger GAME.GOG is a claim, not a disc, and is not decompressed to find that out.
+constexpr uint64_t kLargestImage = uint64_t{100} * 60 * 75 * 2448;
+constexpr uint64_t kLargestSkip = 4 * kLargestImage;
+
+// Whether the chunk's stored bytes are there, from where it starts to the data's end.
+bool ChunkFits(const InstallerData& data, const SetupDataEntry& entry) {
+    uint64_t room = 0;
+    for (size_t slice = entry.firstSlice; slice < data.slices.size(); ++slice) {
+        const uint64_t from = slice == entry.firstSlice ? data.start + entry.chunkOffset : kSliceHeader;
+        if (from > data.slices[slice].end) return false;
+        room += data.slices[slice].end - from;
+    }
+    return room >= 4 && room - 4 >= entry.chunkSize;
+}
+
 struct Installer {
     SetupDataVersion version;
     SetupInfo info;
@@ -152,10 +168,18 @@ bool ReadGameImage(const FileHead& head, DiscFiles& files, DiscLayout& layout, D
     if (!image) return Refuse(problem, exe.path, forApp + " without GAME.GOG");
     const SetupDataEntry& entry = info.data[image->location];
     if (info.passwordProtected || entry.encrypted) return Refuse(problem, exe.path, "a password-protected installer (" + forApp + ")");
+    if (entry.fileSize > kLargestImage)
+        return Refuse(problem, exe.path, forApp + ": its GAME.GOG claims " + std::to_string(entry.fileSize >> 20) + " MiB, more than a CD holds");
+    // Before GAME.GOG in a solid chunk lie the files before it: a few, not gigabytes.
+    if (entry.fileOffset > kLargestSkip || (!entry.compressed && (entry.fileOffset > entry.chunkSize ||
+                                                                  entry.fileSize > entry.chunkSize - entry.fileOffset)))
+        return Refuse(problem, exe.path, forApp + ": its GAME.GOG lies past the end of its chunk");
     if (entry.compressed && !CanDecompress(info.compression))
         return Refuse(problem, exe.path, forApp + ": its data is compressed in a way this build does not read");
     auto data = std::make_shared<InstallerData>();
     if (!OpenData(exe, installer, entry, files, *data, problem)) return false;
+    if (!ChunkFits(*data, entry))
+        return Refuse(problem, exe.path, forApp + ": GAME.GOG's chunk claims " + std::to_string(entry.chunkSize) + " bytes, more than the installer holds");
 
     // GAME.GOG read as a bare image is: its layout told from where its volume descriptor stands.
     FileHead game;
