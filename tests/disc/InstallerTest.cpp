@@ -191,7 +191,7 @@ TEST(Installer, ForeignAndHostileInstallersAreRefusedWithWhatTheyAre) {
          "no chunk where a file's data entry points"},
         {"a disc of 3 GiB", [](InstallerSpec& s) { s.files[1].recordedSize = uint64_t{3} << 30; }, nullptr,
          "its GAME.GOG claims 3072 MiB, more than a CD holds"},
-        {"stored past its chunk", [](InstallerSpec& s) { s.compression = InstallerCompression::Stored, s.files[1].recordedSize += 1; },
+        {"stored past its chunk", [](InstallerSpec& s) { s.compression = InstallerCompression::Stored, s.files[1].recordedSize = s.files[1].data.size() + 1; },
          nullptr, "its GAME.GOG lies past the end of its chunk"},
         {"a header's CRC32", nullptr, [](WrittenInstaller& w) { w.exe[w.headerStream + 20] ^= 1; }, "does not match its CRC32"},
         {"cut in its header", nullptr, [](WrittenInstaller& w) { w.exe.resize(w.headerStream + 30); }, "more than the file holds"},
