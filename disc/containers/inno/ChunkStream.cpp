@@ -10,7 +10,7 @@
 #include "disc/ByteSource.h"
 #include "disc/LittleEndian.h"
 
-#ifdef MG_CHD
+#ifdef MG_CODECS
 #include <bzlib.h>
 #include <lzma.h>
 #include <zlib.h>
@@ -118,7 +118,7 @@ public:
     size_t Decode(unsigned char* out, size_t size, std::string& why) override { return m_raw.Read(out, size, why); }
 };
 
-#ifdef MG_CHD
+#ifdef MG_CODECS
 
 class ZlibDecoder : public Decoder {
 public:
@@ -243,7 +243,7 @@ private:
 std::unique_ptr<Decoder> MakeDecoder(ChunkCompression compression, RawChunk raw, uint64_t needed) {
     switch (compression) {
     case ChunkCompression::Stored: return std::make_unique<StoredDecoder>(std::move(raw));
-#ifdef MG_CHD
+#ifdef MG_CODECS
     case ChunkCompression::Zlib: return std::make_unique<ZlibDecoder>(std::move(raw));
     case ChunkCompression::Bzip2: return std::make_unique<Bzip2Decoder>(std::move(raw));
     case ChunkCompression::Lzma1: return std::make_unique<LzmaDecoder>(std::move(raw), false, needed);
@@ -259,7 +259,7 @@ std::unique_ptr<Decoder> MakeDecoder(ChunkCompression compression, RawChunk raw,
 }  // namespace
 
 bool CanDecompress(ChunkCompression compression) {
-#ifdef MG_CHD
+#ifdef MG_CODECS
     (void)compression;
     return true;
 #else

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#ifdef MG_CHD
+#ifdef MG_CODECS
 #include <lzma.h>
 #endif
 
@@ -19,7 +19,7 @@ constexpr size_t kPiece = 4096;
 
 // LZMA1 as Inno Setup writes it: lc/lp/pb in one byte, the dictionary size, the raw stream.
 bool DecodeLzma1(const std::string& packed, std::string& bytes, std::string& why) {
-#ifdef MG_CHD
+#ifdef MG_CODECS
     if (packed.size() < 5 || static_cast<unsigned char>(packed[0]) >= 9 * 5 * 5) {
         why = "its header's LZMA properties are malformed";
         return false;
