@@ -134,6 +134,33 @@ TEST(Installer, TheCallFilterIsUndone) {
     EXPECT_TRUE(outcome.tree == TreeOf(disc));
 }
 
+// GOG's large files come in parts, each deflated, that its install script joins: the
+// parts are joined, and the whole file's MD5 is checked as each part's SHA-1 is.
+TEST(Installer, AGameImageInGogsPartsIsJoined) {
+    const Bytes disc = SmallDisc();
+    for (bool sliced : {false, true}) {
+        InstallerSpec spec = GameInstaller(disc);
+        spec.files.pop_back();
+        for (InstallerSpec::File& part : GogParts("{app}\\GAME.GOG", disc, 3)) spec.files.push_back(std::move(part));
+        spec.sliceSize = sliced ? 100000 : 0;
+        ScratchDir dir;
+        WriteAll(dir, WriteInstaller(spec));
+        const Outcome outcome = Import(dir);
+        EXPECT_EQ(outcome.result, ExtractOk) << outcome.detail;
+        EXPECT_TRUE(outcome.tree == TreeOf(disc)) << (sliced ? "sliced" : "in the .exe");
+    }
+    InstallerSpec spec = GameInstaller(disc);
+    spec.files.pop_back();
+    std::vector<InstallerSpec::File> parts = GogParts("{app}\\GAME.GOG", disc, 3);
+    parts.pop_back();
+    for (InstallerSpec::File& part : parts) spec.files.push_back(std::move(part));
+    ScratchDir dir;
+    WriteAll(dir, WriteInstaller(spec));
+    const Outcome outcome = Import(dir);
+    EXPECT_EQ(outcome.result, ExtractBadContainer);
+    EXPECT_NE(outcome.detail.find("GAME.GOG is stored in parts, and 1 of them are not there"), std::string::npos) << outcome.detail;
+}
+
 // Damaged data: the files complete before it stay, and the line says what failed.
 TEST(Installer, DamagedDataFailsTheImportAndSaysWhy) {
     const Bytes disc = SmallDisc();
@@ -264,7 +291,9 @@ TEST(Installer, ReadsOutOfOrderDecompressAgainABoundedNumberOfTimes) {
     Digest digest(DigestKind::Sha1);
     digest.Add(file.data(), file.size());
     entry.checksum = digest.Finish();
-    InstallerSource source(data, entry, ChunkCompression::Lzma2, "GAME.GOG");
+    StoredFile stored;
+    stored.parts.push_back({entry, entry.fileSize});
+    InstallerSource source(data, stored, ChunkCompression::Lzma2, "GAME.GOG");
 
     const auto expectAt = [&](uint64_t position, size_t size) {
         Bytes got(size);

@@ -17,7 +17,7 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 have_innoextract=false
 command -v innoextract >/dev/null && have_innoextract=true
 
-# version compression solid slice-size
+# version compression solid slice-size (solid "parts": GAME.GOG in GOG's deflated parts)
 cases=(
     "5.5.0 lzma no 0"
     "5.5.6 zlib yes 0"
@@ -28,6 +28,8 @@ cases=(
     "6.1.0 lzma2 yes 0"
     "6.3.0 zlib no 2000000"
     "6.4.0.1 lzma2 no 0"
+    "6.0.0 lzma2 parts 0"
+    "5.6.2 zlib parts 2000000"
 )
 for row in "${cases[@]}"; do
     read -r version compression solid slice <<<"$row"

@@ -287,7 +287,7 @@ Bytes SetupHeader(const InstallerSpec& spec, uint32_t v, const std::vector<Locat
         f.Text("");  // source
         f.Text(spec.files[i].destination);
         f.Text(""), f.Text("");
-        f.Conditions();
+        f.Conditions(spec.files[i].afterInstall, spec.files[i].beforeInstall);
         f.WindowsVersions();
         f.Number(i, 4);                // location
         f.Number(0x20, 4);             // attributes
@@ -381,6 +381,40 @@ Bytes LoaderExe(uint32_t setupData, uint32_t fileData, size_t& table) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string Hex(const std::string& bytes) {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    for (unsigned char c : bytes) hex += kDigits[c >> 4], hex += kDigits[c & 15];
+    return hex;
+}
+
+std::string Md5Hex(const Bytes& bytes) {
+    Digest md5(DigestKind::Md5);
+    md5.Add(bytes.data(), bytes.size());
+    return Hex(md5.Finish());
+}
+
+}  // namespace
+
+std::vector<InstallerSpec::File> GogParts(const std::string& name, const Bytes& data, int count) {
+    std::vector<InstallerSpec::File> parts;
+    const size_t each = (data.size() + static_cast<size_t>(count) - 1) / static_cast<size_t>(count);
+    for (int i = 0; i < count; ++i) {
+        const size_t from = std::min(data.size(), static_cast<size_t>(i) * each), to = std::min(data.size(), from + each);
+        const Bytes piece(data.begin() + static_cast<std::ptrdiff_t>(from), data.begin() + static_cast<std::ptrdiff_t>(to));
+        InstallerSpec::File part;
+        part.data = Compress(InstallerCompression::Zlib, piece);
+        part.destination = "{app}\\" + Md5Hex(part.data);
+        if (i == 0) part.beforeInstall = "before_install('" + Md5Hex(data) + "', '" + name + "', " + std::to_string(count) + ");";
+        part.afterInstall = "after_install('" + Md5Hex(part.data) + "', " + std::to_string(part.data.size()) + ", " +
+                            std::to_string(piece.size()) + ");";
+        parts.push_back(std::move(part));
+    }
+    return parts;
+}
 
 std::string SetupDataId(const std::string& version, bool unicode) {
     const bool bare = VersionNumber(version) >= V(6, 3, 0);  // Unicode only, and said no more

@@ -29,6 +29,7 @@ struct InstallerSpec {
         Bytes data;
         bool callFilter = false;  // stored with the x86 call filter applied
         uint64_t recordedSize = 0;  // the size its data entry claims; 0: its own
+        std::string beforeInstall = {}, afterInstall = {};  // the install script's calls
     };
     std::vector<File> files;
 };
@@ -42,6 +43,10 @@ struct WrittenInstaller {
 };
 
 WrittenInstaller WriteInstaller(const InstallerSpec& spec);
+
+// `data` as GOG stores a large file, in `count` parts, each deflated (zlib), the calls of
+// its install script naming the whole `name` and its MD5.
+std::vector<InstallerSpec::File> GogParts(const std::string& name, const Bytes& data, int count);
 
 // The setup data ID of `version`: "Inno Setup Setup Data (6.0.0) (u)".
 std::string SetupDataId(const std::string& version, bool unicode);

@@ -1,7 +1,8 @@
 // Writes an installer of a disc image, as GOG's hold GAME.GOG, for the command-line tests
 // and their cross-checks with innoextract:
 //   make-installer VERSION COMPRESSION SOLID SLICE IMAGE DIR [NAME:GOGID]
-// VERSION as "6.0.0"; COMPRESSION stored, zlib, bzip2, lzma or lzma2; SOLID yes or no;
+// VERSION as "6.0.0"; COMPRESSION stored, zlib, bzip2, lzma or lzma2; SOLID yes, no, or
+// parts (GAME.GOG stored as GOG stores large files: in three deflated parts, not solid);
 // SLICE the slices' size in bytes, 0 for none. Writes DIR/setup_marrowgate_1.0.exe and
 // its slices, -1.bin, -2.bin, ... Beside GAME.GOG it holds goggame-1207663463.info and a
 // small program stored through the call filter. NAME:GOGID makes it another game's.
@@ -55,9 +56,13 @@ int main(int argc, char** argv) {
     std::ifstream in(argv[5], std::ios::binary);
     const Bytes image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     const std::string info = "{\"gameId\": \"1207663463\", \"name\": \"Marrowgate\"}\n";
-    spec.files = {{"{app}\\goggame-1207663463.info", Bytes(info.begin(), info.end()), false},
-                  {"{app}\\GAME.GOG", image, false},
-                  {"{app}\\MARROW.EXE", Program(), true}};
+    spec.files = {{"{app}\\goggame-1207663463.info", Bytes(info.begin(), info.end()), false}};
+    if (std::string(argv[3]) == "parts") {
+        for (InstallerSpec::File& part : GogParts("{app}\\GAME.GOG", image, 3)) spec.files.push_back(std::move(part));
+    } else {
+        spec.files.push_back({"{app}\\GAME.GOG", image, false});
+    }
+    spec.files.push_back({"{app}\\MARROW.EXE", Program(), true});
     if (argc == 8) {
         const std::string game = argv[7];
         spec.appName = game.substr(0, game.find(':'));

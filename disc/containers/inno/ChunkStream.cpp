@@ -36,7 +36,7 @@ public:
 
     // Checks the chunk's signature where it starts; false with `why`.
     bool Open(const SetupDataEntry& entry, std::string& why) {
-        if (m_slice >= m_data.slices.size()) {
+        if (m_slice >= m_data.slices.size() || !m_data.slices[m_slice].source) {
             why = "a file's data lies in slice " + std::to_string(m_slice + 1) + ", which is not there";
             return false;
         }
@@ -62,7 +62,7 @@ public:
         while (total < size && m_left > 0) {
             const InstallerData::Slice& slice = m_data.slices[m_slice];
             if (m_at >= slice.end) {
-                if (m_slice + 1 >= m_data.slices.size()) {
+                if (m_slice + 1 >= m_data.slices.size() || !m_data.slices[m_slice + 1].source) {
                     why = "a chunk runs past the end of the installer's last slice (" + slice.path + ")";
                     return total;
                 }

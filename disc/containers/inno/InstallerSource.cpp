@@ -13,9 +13,9 @@ constexpr int kMostRestarts = 16;
 
 }  // namespace
 
-InstallerSource::InstallerSource(std::shared_ptr<const InstallerData> data, const SetupDataEntry& entry,
-                                 ChunkCompression compression, std::string name)
-    : m_data(std::move(data)), m_entry(entry), m_compression(compression), m_name(std::move(name)) {}
+InstallerSource::InstallerSource(std::shared_ptr<const InstallerData> data, StoredFile file, ChunkCompression compression,
+                                 std::string name)
+    : m_data(std::move(data)), m_file(std::move(file)), m_size(m_file.Size()), m_compression(compression), m_name(std::move(name)) {}
 
 bool InstallerSource::Restart() {
     if (m_stream && ++m_restarts > kMostRestarts) {
@@ -23,14 +23,14 @@ bool InstallerSource::Restart() {
                   " can be decompressed again (" + std::to_string(kMostRestarts) + " times)";
         return false;
     }
-    m_stream = std::make_unique<ChunkStream>(*m_data, m_entry, m_compression);
+    m_stream = std::make_unique<FileStream>(*m_data, m_file, m_compression);
     m_windowStart = m_windowEnd = 0;
     m_window.clear();
     return true;
 }
 
 bool InstallerSource::NextBlock() {
-    const uint64_t left = m_entry.fileSize - m_windowEnd;
+    const uint64_t left = m_size - m_windowEnd;
     m_window.resize(static_cast<size_t>(std::min<uint64_t>(kBlockBytes, left)));
     std::string why;
     const size_t got = m_stream->Read(m_window.data(), m_window.size(), why);
@@ -52,8 +52,8 @@ bool InstallerSource::NextBlock() {
 size_t InstallerSource::ReadAt(uint64_t position, void* buffer, size_t size) {
     auto* out = static_cast<unsigned char*>(buffer);
     m_fault.clear();
-    if (position >= m_entry.fileSize) return 0;
-    size = static_cast<size_t>(std::min<uint64_t>(size, m_entry.fileSize - position));
+    if (position >= m_size) return 0;
+    size = static_cast<size_t>(std::min<uint64_t>(size, m_size - position));
     size_t total = 0;
     while (total < size) {
         const uint64_t at = position + total;
@@ -76,7 +76,7 @@ size_t InstallerSource::ReadAt(uint64_t position, void* buffer, size_t size) {
 
 std::string InstallerSource::CheckWhole() {
     if (!m_stream && !Restart()) return m_fault;
-    while (m_windowEnd < m_entry.fileSize) {
+    while (m_windowEnd < m_size) {
         if (!NextBlock()) return m_fault;
     }
     if (m_damaged) return m_name + "'s digest does not match the installer's record of it: its data is damaged";

@@ -9,18 +9,16 @@
 #include <string>
 #include <vector>
 
-#include "ChunkStream.h"
+#include "StoredFile.h"
 #include "disc/ByteSource.h"
 
-// The installer's file stored in one data entry.
 class InstallerSource : public ByteSource {
 public:
-    InstallerSource(std::shared_ptr<const InstallerData> data, const SetupDataEntry& entry, ChunkCompression compression,
-                    std::string name);
+    InstallerSource(std::shared_ptr<const InstallerData> data, StoredFile file, ChunkCompression compression, std::string name);
 
     size_t ReadAt(uint64_t position, void* buffer, size_t size) override;
     std::string Fault() override { return m_fault; }
-    uint64_t Size() override { return m_entry.fileSize; }
+    uint64_t Size() override { return m_size; }
     bool ReadsInOrder() override { return true; }
     std::string CheckWhole() override;
 
@@ -33,10 +31,11 @@ private:
     bool Restart();
 
     std::shared_ptr<const InstallerData> m_data;
-    const SetupDataEntry m_entry;
+    const StoredFile m_file;
+    const uint64_t m_size;
     const ChunkCompression m_compression;
     const std::string m_name;
-    std::unique_ptr<ChunkStream> m_stream;
+    std::unique_ptr<FileStream> m_stream;
     std::vector<unsigned char> m_head;    // the file's first bytes
     std::vector<unsigned char> m_window;  // the last block decoded: [m_windowStart, m_windowEnd)
     uint64_t m_windowStart = 0, m_windowEnd = 0;
