@@ -120,6 +120,18 @@ same_tree "a cue sheet" "$work/imported/cue"
 { printf 'MComprHD'; head -c 200 /dev/zero; } >"$work/game.chd"
 expect 19 "a CHD" -- importer -C 'W:\imported\chd' 'W:\game.chd'
 contains "$work/err" "a CHD image, which this build does not read" "a CHD"
+
+# GOG's installer of the demo disc (LZMA2, in slices, written by the native tests' writer):
+# GAME.GOG read out of it as it is decompressed, named by a slice, byte for byte.
+make_installer="$root/build/native/tests/make-installer"
+if [ -x "$make_installer" ]; then
+    mkdir -p "$work/Downloads"
+    "$make_installer" 6.0.0 lzma2 no 500000 "$gog/GAME.GOG" "$work/Downloads" || fail "make-installer"
+    expect 0 "an installer, named by a slice" -- importer -C 'W:\imported\installer' 'W:\Downloads\setup_marrowgate_1.0-2.bin'
+    same_tree "an installer, named by a slice" "$work/imported/installer"
+else
+    echo "SKIP: an installer: no native build's make-installer at $make_installer"
+fi
 full_suite || finish "marrowgate-import.exe (the checks of a shipped program)"
 expect 0 "--list, to a file" -- importer --list "W:\\GOG Games\\$unicode\\GAME.GOG"
 contains "$work/out" "DATA\\CRED1.PCX" "--list, to a file"

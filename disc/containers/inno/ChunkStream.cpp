@@ -5,6 +5,7 @@
 #include "ChunkStream.h"
 
 #include <algorithm>
+#include <functional>
 #include <cstring>
 
 #include "disc/ByteSource.h"
@@ -88,41 +89,28 @@ private:
     uint64_t m_left;
 };
 
-// A chunk's decompressed bytes, in order.
-class Decoder {
-public:
-    explicit Decoder(RawChunk raw) : m_raw(std::move(raw)), m_in(kStoredBuffer) {}
-    virtual ~Decoder() = default;
-    // Up to `size` next bytes; 0 at the stream's end (`why` empty) or on a fault (`why`).
-    virtual size_t Decode(unsigned char* out, size_t size, std::string& why) = 0;
+Decoder::Decoder(ByteInput input) : m_input(std::move(input)), m_in(kStoredBuffer) {}
 
-protected:
-    // More stored bytes in m_in when all are taken; false at the chunk's end or a fault.
-    bool Fill(std::string& why) {
-        if (m_inAt < m_inEnd) return true;
-        m_inAt = 0;
-        m_inEnd = m_raw.Read(m_in.data(), m_in.size(), why);
-        return m_inEnd > 0;
-    }
-
-    RawChunk m_raw;
-    std::vector<unsigned char> m_in;
-    size_t m_inAt = 0, m_inEnd = 0;
-};
+bool Decoder::Fill(std::string& why) {
+    if (m_inAt < m_inEnd) return true;
+    m_inAt = 0;
+    m_inEnd = m_input(m_in.data(), m_in.size(), why);
+    return m_inEnd > 0;
+}
 
 namespace {
 
 class StoredDecoder : public Decoder {
 public:
     using Decoder::Decoder;
-    size_t Decode(unsigned char* out, size_t size, std::string& why) override { return m_raw.Read(out, size, why); }
+    size_t Decode(unsigned char* out, size_t size, std::string& why) override { return m_input(out, size, why); }
 };
 
 #ifdef MG_CODECS
 
 class ZlibDecoder : public Decoder {
 public:
-    explicit ZlibDecoder(RawChunk raw) : Decoder(std::move(raw)) { m_ok = inflateInit(&m_stream) == Z_OK; }
+    explicit ZlibDecoder(ByteInput input) : Decoder(std::move(input)) { m_ok = inflateInit(&m_stream) == Z_OK; }
     ~ZlibDecoder() override { inflateEnd(&m_stream); }
     size_t Decode(unsigned char* out, size_t size, std::string& why) override {
         m_stream.next_out = out;
@@ -147,7 +135,7 @@ private:
 
 class Bzip2Decoder : public Decoder {
 public:
-    explicit Bzip2Decoder(RawChunk raw) : Decoder(std::move(raw)) { m_ok = BZ2_bzDecompressInit(&m_stream, 0, 0) == BZ_OK; }
+    explicit Bzip2Decoder(ByteInput input) : Decoder(std::move(input)) { m_ok = BZ2_bzDecompressInit(&m_stream, 0, 0) == BZ_OK; }
     ~Bzip2Decoder() override { BZ2_bzDecompressEnd(&m_stream); }
     size_t Decode(unsigned char* out, size_t size, std::string& why) override {
         m_stream.next_out = reinterpret_cast<char*>(out);
@@ -173,7 +161,7 @@ private:
 class LzmaDecoder : public Decoder {
 public:
     // `needed`: the most of the chunk that will be read, which no dictionary need exceed.
-    LzmaDecoder(RawChunk raw, bool lzma2, uint64_t needed) : Decoder(std::move(raw)), m_lzma2(lzma2), m_needed(needed) {}
+    LzmaDecoder(ByteInput input, bool lzma2, uint64_t needed) : Decoder(std::move(input)), m_lzma2(lzma2), m_needed(needed) {}
     ~LzmaDecoder() override { lzma_end(&m_stream); }
     size_t Decode(unsigned char* out, size_t size, std::string& why) override {
         if (!m_started && !Begin(why)) return 0;
@@ -240,14 +228,15 @@ private:
 
 #endif
 
-std::unique_ptr<Decoder> MakeDecoder(ChunkCompression compression, RawChunk raw, uint64_t needed) {
+std::unique_ptr<Decoder> MakeDecoder(ChunkCompression compression, std::shared_ptr<RawChunk> raw, uint64_t needed) {
+    ByteInput input = [raw](unsigned char* out, size_t size, std::string& why) { return raw->Read(out, size, why); };
     switch (compression) {
-    case ChunkCompression::Stored: return std::make_unique<StoredDecoder>(std::move(raw));
+    case ChunkCompression::Stored: return std::make_unique<StoredDecoder>(std::move(input));
 #ifdef MG_CODECS
-    case ChunkCompression::Zlib: return std::make_unique<ZlibDecoder>(std::move(raw));
-    case ChunkCompression::Bzip2: return std::make_unique<Bzip2Decoder>(std::move(raw));
-    case ChunkCompression::Lzma1: return std::make_unique<LzmaDecoder>(std::move(raw), false, needed);
-    case ChunkCompression::Lzma2: return std::make_unique<LzmaDecoder>(std::move(raw), true, needed);
+    case ChunkCompression::Zlib: return std::make_unique<ZlibDecoder>(std::move(input));
+    case ChunkCompression::Bzip2: return std::make_unique<Bzip2Decoder>(std::move(input));
+    case ChunkCompression::Lzma1: return std::make_unique<LzmaDecoder>(std::move(input), false, needed);
+    case ChunkCompression::Lzma2: return std::make_unique<LzmaDecoder>(std::move(input), true, needed);
 #else
     default: break;
 #endif
@@ -257,6 +246,15 @@ std::unique_ptr<Decoder> MakeDecoder(ChunkCompression compression, RawChunk raw,
 }
 
 }  // namespace
+
+std::unique_ptr<Decoder> Inflate(ByteInput input) {
+#ifdef MG_CODECS
+    return std::make_unique<ZlibDecoder>(std::move(input));
+#else
+    (void)input;
+    return nullptr;
+#endif
+}
 
 bool CanDecompress(ChunkCompression compression) {
 #ifdef MG_CODECS
@@ -304,9 +302,9 @@ ChunkStream::~ChunkStream() = default;
 
 bool ChunkStream::Start(std::string& why) {
     m_started = true;
-    RawChunk raw(m_data, m_entry);
-    if (!raw.Open(m_entry, why)) return false;
-    m_decoder = MakeDecoder(m_compression, std::move(raw), m_entry.fileOffset + m_entry.fileSize);
+    auto raw = std::make_shared<RawChunk>(m_data, m_entry);
+    if (!raw->Open(m_entry, why)) return false;
+    m_decoder = MakeDecoder(m_compression, raw, m_entry.fileOffset + m_entry.fileSize);
     if (!m_decoder) {
         why = "its data is compressed in a way this build does not read";
         return false;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -39,7 +40,29 @@ private:
     uint64_t m_position = 0;
 };
 
-class Decoder;
+// Bytes pulled from somewhere: up to `size` into `out`; fewer only at the end, or on a
+// fault (`why`).
+using ByteInput = std::function<size_t(unsigned char* out, size_t size, std::string& why)>;
+
+// A compressed stream's bytes, decompressed as its input gives them.
+class Decoder {
+public:
+    explicit Decoder(ByteInput input);
+    virtual ~Decoder() = default;
+    // Up to `size` next bytes; 0 at the stream's end (`why` empty) or on a fault (`why`).
+    virtual size_t Decode(unsigned char* out, size_t size, std::string& why) = 0;
+
+protected:
+    // More input in m_in when all is taken; false at the input's end or a fault.
+    bool Fill(std::string& why);
+
+    ByteInput m_input;
+    std::vector<unsigned char> m_in;
+    size_t m_inAt = 0, m_inEnd = 0;
+};
+
+// A zlib stream's bytes inflated; null where this build has no zlib.
+std::unique_ptr<Decoder> Inflate(ByteInput input);
 
 class ChunkStream {
 public:

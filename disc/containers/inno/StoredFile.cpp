@@ -2,67 +2,11 @@
 
 #include <algorithm>
 
-#ifdef MG_CODECS
-#include <zlib.h>
-#endif
-
 uint64_t StoredFile::Size() const {
     uint64_t size = 0;
     for (const Part& part : parts) size += part.size;
     return size;
 }
-
-// A part's zlib stream, inflated as its chunk's bytes arrive.
-class Inflater {
-public:
-    explicit Inflater(ChunkStream& chunk) : m_chunk(chunk), m_in(64 * 1024) {
-#ifdef MG_CODECS
-        m_ok = inflateInit(&m_stream) == Z_OK;
-#endif
-    }
-    ~Inflater() {
-#ifdef MG_CODECS
-        inflateEnd(&m_stream);
-#endif
-    }
-    size_t Read(unsigned char* out, size_t size, std::string& why) {
-#ifdef MG_CODECS
-        m_stream.next_out = out;
-        m_stream.avail_out = static_cast<uInt>(size);
-        while (m_ok && !m_ended && m_stream.avail_out > 0) {
-            if (m_inAt == m_inEnd) {
-                m_inAt = 0;
-                m_inEnd = m_chunk.Read(m_in.data(), m_in.size(), why);
-                if (m_inEnd == 0) {
-                    if (why.empty()) why = "a part of a file ends before its zlib stream does";
-                    break;
-                }
-            }
-            m_stream.next_in = m_in.data() + m_inAt;
-            m_stream.avail_in = static_cast<uInt>(m_inEnd - m_inAt);
-            const int status = inflate(&m_stream, Z_NO_FLUSH);
-            m_inAt = m_inEnd - m_stream.avail_in;
-            if (status == Z_STREAM_END) m_ended = true;
-            else if (status != Z_OK) m_ok = false;
-        }
-        if (!m_ok) why = "a part of a file does not inflate (zlib)";
-        return size - m_stream.avail_out;
-#else
-        (void)out, (void)size;
-        why = "a file in parts is deflated, which this build does not read";
-        return 0;
-#endif
-    }
-
-private:
-    ChunkStream& m_chunk;
-    std::vector<unsigned char> m_in;
-    size_t m_inAt = 0, m_inEnd = 0;
-#ifdef MG_CODECS
-    z_stream m_stream{};
-#endif
-    bool m_ok = false, m_ended = false;
-};
 
 FileStream::FileStream(const InstallerData& data, const StoredFile& file, ChunkCompression compression)
     : m_data(data), m_file(file), m_compression(compression) {}
@@ -76,9 +20,15 @@ bool FileStream::NextPart(std::string& why) {
     if (m_part >= m_file.parts.size()) return false;
     const StoredFile::Part& part = m_file.parts[m_part++];
     m_chunk = std::make_unique<ChunkStream>(m_data, part.entry, m_compression);
-    if (m_file.inParts) m_inflater = std::make_unique<Inflater>(*m_chunk);
+    if (m_file.inParts) {
+        ChunkStream* chunk = m_chunk.get();
+        m_inflater = Inflate([chunk](unsigned char* out, size_t size, std::string& why) { return chunk->Read(out, size, why); });
+        if (!m_inflater) {
+            why = "a file in parts is deflated, which this build does not read";
+            return false;
+        }
+    }
     m_partLeft = part.size;
-    (void)why;
     return true;
 }
 
@@ -96,11 +46,11 @@ size_t FileStream::Read(unsigned char* out, size_t size, std::string& why) {
             continue;
         }
         const size_t want = static_cast<size_t>(std::min<uint64_t>(size - total, m_partLeft));
-        const size_t got = m_inflater ? m_inflater->Read(out + total, want, why) : m_chunk->Read(out + total, want, why);
+        const size_t got = m_inflater ? m_inflater->Decode(out + total, want, why) : m_chunk->Read(out + total, want, why);
         if (m_file.inParts) m_whole.Add(out + total, got);
         total += got, m_partLeft -= got, m_delivered += got;
         if (got < want) {
-            if (why.empty()) why = "a file ends early";
+            if (why.empty()) why = m_inflater ? "a part of a file ends before its size" : "a file ends early";
             break;
         }
     }

@@ -22,8 +22,6 @@ struct StoredFile {
     uint64_t Size() const;
 };
 
-class Inflater;
-
 // The file's bytes, read forward: each part's chunk decompressed, inflated where it is a
 // part of GOG's, one after another.
 class FileStream {
@@ -49,7 +47,7 @@ private:
     size_t m_part = 0;
     uint64_t m_partLeft = 0;
     std::unique_ptr<ChunkStream> m_chunk;
-    std::unique_ptr<Inflater> m_inflater;
+    std::unique_ptr<Decoder> m_inflater;  // for parts
     Digest m_whole{DigestKind::Md5};
     uint64_t m_delivered = 0;
     bool m_checked = false, m_damaged = false;
