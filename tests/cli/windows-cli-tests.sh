@@ -126,7 +126,7 @@ contains "$work/err" "a CHD image, which this build does not read" "a CHD"
 make_installer="$root/build/native/tests/make-installer"
 if [ -x "$make_installer" ]; then
     mkdir -p "$work/Downloads"
-    "$make_installer" 6.0.0 lzma2 no 500000 "$gog/GAME.GOG" "$work/Downloads" || fail "make-installer"
+    "$make_installer" 6.0.0 lzma2 no 100000 "$gog/GAME.GOG" "$work/Downloads" || fail "make-installer"
     expect 0 "an installer, named by a slice" -- importer -C 'W:\imported\installer' 'W:\Downloads\setup_marrowgate_1.0-2.bin'
     same_tree "an installer, named by a slice" "$work/imported/installer"
 else
