@@ -269,10 +269,10 @@ int Run(const Options& options) {
 
 int main(int argc, char** argv) {
     CLI::App app{"Imports the DATA and FMV folders of Marrowgate from a disc image (GAME.GOG of the GOG\n"
-                 "or Steam edition, or any rip of the disc) into the current folder.",
+                 "or Steam edition, any rip of the disc, or GOG's offline installer) into the current folder.",
                  "marrowgate-import"};
     Options options;
-    auto* image = app.add_option("IMAGE", options.image, "the disc image: GAME.GOG, any file of a rip (.iso, .bin, .cue, .toc, .ccd, .mds, .nrg, .chd), or a device; without it, the game is looked for");
+    auto* image = app.add_option("IMAGE", options.image, "the disc image: GAME.GOG, any file of a rip (.iso, .bin, .cue, .toc, .ccd, .mds, .nrg, .chd), GOG's installer (setup_marrowgate_*.exe or its .bin slices), or a device; without it, the game is looked for");
     app.add_option("-C,--directory", options.directory, "write under DIR instead of the current folder")
         ->type_name("DIR");
     auto* disc = app.add_option("--disc", options.disc, "import from a game disc mounted at DIR")->type_name("DIR");

@@ -103,7 +103,8 @@ struct Directory {
     bool truncated = false;   // the image ended inside this directory
     size_t parentFilterPathLength = 0;  // where to cut the paths when this directory ends
     size_t parentOutputPathLength = 0;
-    OutputFolder folder;                // open while it is walked (not when only listing)
+    // Open while it is walked (not when only listing), and while files in it wait.
+    std::shared_ptr<const OutputFolder> folder = std::make_shared<OutputFolder>();
     std::set<std::string> names;        // the names taken inside, case folded
 };
 
@@ -175,7 +176,7 @@ private:
     void NoteTruncation(bool file);
     // Names a file whose data cannot all be read, with the cause: the image's end, a
     // damaged sector, or a sector outside the data tracks.
-    void ReportUnread(const Record& record, const WriteOutcome& outcome);
+    void ReportUnread(const std::string& imagePath, const WriteOutcome& outcome);
     bool StopAsked() const { return m_options.stop && m_options.stop->load() != 0; }
     void ReportTruncation();
     bool LoadNextBlock(Directory& directory);
@@ -183,10 +184,14 @@ private:
     void VisitRecord(const Record& record);
     void EnterDirectory(const Record& record, const std::string& name);
     void ExtractFile(const Record& record, const std::string& name);
+    // A file's data read now, into `folder` (or only read, in test mode).
+    void WriteFile(const Record& record, const std::string& name, const std::shared_ptr<const OutputFolder>& folder,
+                   const std::string& relative, const std::string& imagePath);
+    void WriteWaitingFiles();
     void GatherSections(Record& record);
     bool ClaimBlocks(uint32_t extent, uint32_t length);
     bool FitsBudget(uint64_t size, const std::string& imagePath);
-    void TestFile(const Record& record);
+    void TestFile(const Record& record, const std::string& imagePath);
     std::string ImagePath(const std::string& identifier) const;
     void PushDirectory(uint32_t extent, uint32_t length, size_t parentFilterPathLength, size_t parentOutputPathLength);
     void PopDirectory();
@@ -213,6 +218,16 @@ private:
     SectorCheck m_sectors;
     std::optional<Record> m_pending;  // a record read past a broken multi-extent chain
     std::vector<unsigned char> m_copyBuffer;
+    // A reader that only reads forward cheaply (an installer's image, decompressed as it is
+    // read) gets the files' data in the order the disc holds it: the walk gathers the
+    // files, and they are read once it is done, or once this many wait.
+    struct WaitingFile {
+        Record record;
+        std::string name, relative, imagePath;
+        std::shared_ptr<const OutputFolder> folder;
+    };
+    std::vector<WaitingFile> m_waiting;
+    size_t m_waitingFolders = 0;  // distinct folders held open by waiting files
     std::string m_filterPath = ".";  // the filter's view of the current directory
     std::string m_outputPath;        // the same, relative to the output root
     bool m_ended = false;            // the output is full, or a stop was asked for
@@ -310,7 +325,7 @@ ExtractResult TreeWalk::Run(const unsigned char* rootRecord) {
     m_needed = uint64_t{extent} * kBlockSize + length;
     if (m_options.testOnly) m_reader.CheckSectors(&m_sectors);
     PushDirectory(extent, length, m_filterPath.size(), m_outputPath.size());
-    m_stack.back().folder = std::move(root);
+    m_stack.back().folder = std::make_shared<const OutputFolder>(std::move(root));
     while (!m_stack.empty() && !m_ended) {
         if (StopAsked()) {
             m_ended = true;
@@ -328,6 +343,7 @@ ExtractResult TreeWalk::Run(const unsigned char* rootRecord) {
         GatherSections(record);
         VisitRecord(record);
     }
+    if (!m_waiting.empty()) WriteWaitingFiles();
     if (m_truncated) ReportTruncation();
     if (m_options.testOnly) m_reader.CheckSectors(nullptr);
     if (m_options.stats) {
@@ -440,7 +456,7 @@ void TreeWalk::EnterDirectory(const Record& record, const std::string& name) {
     }
     OutputFolder folder;
     if (!m_options.listOnly && !m_options.testOnly) {
-        const OutputFolder& parent = m_stack.back().folder;
+        const OutputFolder& parent = *m_stack.back().folder;
         const int error = parent.OpenSubfolder(name, folder);
         if (error != 0) {
             // A link where a folder goes is refused, whatever it points at.
@@ -456,7 +472,7 @@ void TreeWalk::EnterDirectory(const Record& record, const std::string& name) {
     m_outputPath += (m_outputPath.empty() ? "" : std::string(1, kPathSeparator)) + name;
     if (m_options.observer) m_options.observer->OnDirectory(m_outputPath);
     PushDirectory(record.extent, record.dataLength, filterLength, outputLength);
-    m_stack.back().folder = std::move(folder);
+    m_stack.back().folder = std::make_shared<const OutputFolder>(std::move(folder));
 }
 
 uint64_t FileSize(const Record& record) {
@@ -467,72 +483,101 @@ uint64_t FileSize(const Record& record) {
 
 void TreeWalk::ExtractFile(const Record& record, const std::string& name) {
     const std::string relative = m_outputPath.empty() ? name : m_outputPath + kPathSeparator + name;
-    const uint64_t size = FileSize(record);
-    if (m_options.observer) m_options.observer->OnFile(relative, static_cast<uint32_t>(std::min<uint64_t>(size, UINT32_MAX)));
+    const std::string imagePath = ImagePath(record.identifier);
     if (m_options.listOnly) {
+        const uint64_t size = FileSize(record);
+        if (m_options.observer) m_options.observer->OnFile(relative, static_cast<uint32_t>(std::min<uint64_t>(size, UINT32_MAX)));
         for (const Section& section : record.sections) {
             // Each file's last byte is read to tell whether it is there; a stream that only
             // reads forward cheaply (an installer's) is told by its size, not decoded twice.
             const uint64_t end = uint64_t{section.extent} * kBlockSize + section.length;
             if (m_reader.ReadsInOrder()) {
                 if (end > m_imageSize) {
-                    ReportUnread(record, {ExtractImageTruncated, 0, {}});
+                    ReportUnread(imagePath, {ExtractImageTruncated, 0, {}});
                     break;
                 }
                 continue;
             }
             unsigned char last;
             if (section.length > 0 && m_reader.Read(section.extent * kBlockSize + section.length - 1, 1, &last) != 1) {
-                ReportUnread(record, UnreadableOutcome(m_reader));
+                ReportUnread(imagePath, UnreadableOutcome(m_reader));
                 break;
             }
         }
         return;
     }
-    if (!FitsBudget(size, ImagePath(record.identifier))) return;
-    if (m_options.testOnly) return TestFile(record);
-    const OutputFolder& folder = m_stack.back().folder;
+    const std::shared_ptr<const OutputFolder>& folder = m_stack.back().folder;
+    if (!m_reader.ReadsInOrder()) return WriteFile(record, name, folder, relative, imagePath);
+    constexpr size_t kMostWaiting = 4096, kMostWaitingFolders = 64;
+    if (m_waiting.empty() || m_waiting.back().folder != folder) ++m_waitingFolders;
+    m_waiting.push_back({record, name, relative, imagePath, folder});
+    if (m_waiting.size() >= kMostWaiting || m_waitingFolders >= kMostWaitingFolders) WriteWaitingFiles();
+}
+
+// The files gathered, read in the order of their data on the disc.
+void TreeWalk::WriteWaitingFiles() {
+    std::stable_sort(m_waiting.begin(), m_waiting.end(), [](const WaitingFile& a, const WaitingFile& b) {
+        return a.record.sections.front().extent < b.record.sections.front().extent;
+    });
+    for (const WaitingFile& file : m_waiting) {
+        if (m_ended) break;
+        if (StopAsked()) {
+            m_ended = true;
+            Report(ExtractStopped, ProblemPlace::Image, "");
+            break;
+        }
+        WriteFile(file.record, file.name, file.folder, file.relative, file.imagePath);
+    }
+    m_waiting.clear();
+    m_waitingFolders = 0;
+}
+
+void TreeWalk::WriteFile(const Record& record, const std::string& name, const std::shared_ptr<const OutputFolder>& folder,
+                         const std::string& relative, const std::string& imagePath) {
+    const uint64_t size = FileSize(record);
+    if (m_options.observer) m_options.observer->OnFile(relative, static_cast<uint32_t>(std::min<uint64_t>(size, UINT32_MAX)));
+    if (!FitsBudget(size, imagePath)) return;
+    if (m_options.testOnly) return TestFile(record, imagePath);
     const WriteOutcome outcome =
-        WriteSections(m_reader, record.sections, folder, name, record.recorded, m_options, m_copyBuffer);
+        WriteSections(m_reader, record.sections, *folder, name, record.recorded, m_options, m_copyBuffer);
     switch (outcome.cause) {
     case ExtractOk: break;
     case ExtractImageTruncated:
     case ExtractDamagedSector:
-    case ExtractOutsideData: ReportUnread(record, outcome); break;
+    case ExtractOutsideData: ReportUnread(imagePath, outcome); break;
     case ExtractStopped:
         m_ended = true;
         Report(ExtractStopped, ProblemPlace::Image, "");
         break;
     default:
-        Report(outcome.cause, ProblemPlace::Output, folder.PathOf(name), outcome.systemError);
+        Report(outcome.cause, ProblemPlace::Output, folder->PathOf(name), outcome.systemError);
         m_ended = IsOutputFull(outcome.systemError);
     }
 }
 
 // Reads the whole file, as an import would, and names the sectors whose codes fail.
-void TreeWalk::TestFile(const Record& record) {
+void TreeWalk::TestFile(const Record& record, const std::string& imagePath) {
     const WriteOutcome outcome = CopySections(m_reader, record.sections, nullptr, m_options, m_copyBuffer);
     if (outcome.cause == ExtractStopped) {
         m_ended = true;
         Report(ExtractStopped, ProblemPlace::Image, "");
         return;
     }
-    if (outcome.cause != ExtractOk) ReportUnread(record, outcome);
+    if (outcome.cause != ExtractOk) ReportUnread(imagePath, outcome);
     if (m_sectors.damaged.empty()) return;
     std::string sectors;
     for (uint32_t sector : m_sectors.damaged) sectors += (sectors.empty() ? "its EDC does not match: sector " : ", ") + std::to_string(sector);
-    ReportUnread(record, {ExtractDamagedSector, 0, sectors});
+    ReportUnread(imagePath, {ExtractDamagedSector, 0, sectors});
     m_sectors.damaged.clear();
 }
 
-void TreeWalk::ReportUnread(const Record& record, const WriteOutcome& outcome) {
+void TreeWalk::ReportUnread(const std::string& imagePath, const WriteOutcome& outcome) {
     if (outcome.cause == ExtractImageTruncated) {
         NoteTruncation(true);  // summed up once more at the end, with what the image holds
-        Report(ExtractImageTruncated, ProblemPlace::InsideImage, ImagePath(record.identifier), 0,
-               "its data runs past the image's end");
+        Report(ExtractImageTruncated, ProblemPlace::InsideImage, imagePath, 0, "its data runs past the image's end");
         return;
     }
-    Report(outcome.cause, ProblemPlace::InsideImage, ImagePath(record.identifier), 0, outcome.damage);
+    Report(outcome.cause, ProblemPlace::InsideImage, imagePath, 0, outcome.damage);
 }
 
 // A file's record starts a chain when it is flagged multi-extent: the next records of the

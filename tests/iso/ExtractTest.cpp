@@ -335,3 +335,52 @@ TEST(ExtractImageFile, MissingOutputFolderIsAFailure) {
 }
 
 }  // namespace
+
+namespace {
+
+// A reader that only reads forward cheaply, as an installer's image is read, and that
+// remembers where each read began.
+class ForwardReader : public test::MemoryReader {
+public:
+    using MemoryReader::MemoryReader;
+    uint32_t Read(uint32_t offset, uint32_t length, void* buffer) override {
+        offsets.push_back(offset);
+        return MemoryReader::Read(offset, length, buffer);
+    }
+    bool ReadsInOrder() override { return true; }
+    std::vector<uint32_t> offsets;
+};
+
+}  // namespace
+
+// Where reading back is dear, the files' data is read in the order the disc holds it,
+// whatever order the folders list them in: DATA/A.PCX lies after FMV/B.AVI here.
+TEST(ExtractIsoTree, AReaderThatReadsForwardGetsTheFilesInDiscOrder) {
+    using namespace test;
+    ImageBuilder b;
+    const uint32_t root = b.Allocate(1), data = b.Allocate(1), fmv = b.Allocate(1);
+    const uint32_t second = b.Allocate(1), first = b.Allocate(1);
+    b.PutDescriptor(root, 2048);
+    b.PutDirectory(root, root, {Record("DATA", data, 2048, true), Record("FMV", fmv, 2048, true)});
+    b.PutDirectory(data, root, {Record("A.PCX;1", first, 5, false)});
+    b.PutDirectory(fmv, root, {Record("B.AVI;1", second, 5, false)});
+    b.Put(first * 2048, std::string("aaaaa"));
+    b.Put(second * 2048, std::string("bbbbb"));
+    for (bool testOnly : {false, true}) {
+        ForwardReader reader(b.image);
+        ScratchDir out;
+        ExtractOptions options;
+        options.outputRoot = out.utf8();
+        options.testOnly = testOnly;
+        ASSERT_EQ(ExtractIsoTree(reader, [](std::string) { return true; }, options), ExtractOk);
+        std::vector<uint32_t> fileReads;
+        for (uint32_t offset : reader.offsets) {
+            if (offset >= second * 2048) fileReads.push_back(offset);
+        }
+        EXPECT_EQ(fileReads, (std::vector<uint32_t>{second * 2048, first * 2048})) << (testOnly ? "test mode" : "import");
+        if (!testOnly) {
+            EXPECT_EQ(ReadText(out.path() / "DATA" / "A.PCX"), "aaaaa");
+            EXPECT_EQ(ReadText(out.path() / "FMV" / "B.AVI"), "bbbbb");
+        }
+    }
+}

@@ -5,6 +5,12 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
+#include <immintrin.h>
+#define MG_SHA_X86 1
+#endif
+
 namespace {
 
 uint32_t Rotl(uint32_t x, int n) { return x << n | x >> (32 - n); }
@@ -54,21 +60,74 @@ void Md5Block(uint32_t* h, const unsigned char* block) {
     h[0] += a, h[1] += b, h[2] += c, h[3] += d;
 }
 
+// The 80 rounds in four runs of 20, each with its own function, and the message schedule
+// kept in 16 words: no branch inside a round.
+#define MG_SHA1_ROUND(f, k)                                              \
+    do {                                                                 \
+        if (i >= 16) w[i & 15] = Rotl(w[(i + 13) & 15] ^ w[(i + 8) & 15] ^ w[(i + 2) & 15] ^ w[i & 15], 1); \
+        const uint32_t next = Rotl(a, 5) + (f) + e + (k) + w[i & 15];    \
+        e = d, d = c, c = Rotl(b, 30), b = a, a = next;                  \
+    } while (0)
+
 void Sha1Block(uint32_t* h, const unsigned char* block) {
-    uint32_t w[80];
+    uint32_t w[16];
     for (int i = 0; i < 16; ++i) w[i] = Be32(block + 4 * i);
-    for (int i = 16; i < 80; ++i) w[i] = Rotl(w[i - 3] ^ w[i - 8] ^ w[i - 14] ^ w[i - 16], 1);
     uint32_t a = h[0], b = h[1], c = h[2], d = h[3], e = h[4];
-    for (int i = 0; i < 80; ++i) {
-        uint32_t f, k;
-        if (i < 20) f = (b & c) | (~b & d), k = 0x5a827999;
-        else if (i < 40) f = b ^ c ^ d, k = 0x6ed9eba1;
-        else if (i < 60) f = (b & c) | (b & d) | (c & d), k = 0x8f1bbcdc;
-        else f = b ^ c ^ d, k = 0xca62c1d6;
-        const uint32_t next = Rotl(a, 5) + f + e + k + w[i];
-        e = d, d = c, c = Rotl(b, 30), b = a, a = next;
-    }
+    int i = 0;
+    for (; i < 20; ++i) MG_SHA1_ROUND((b & c) | (~b & d), 0x5a827999u);
+    for (; i < 40; ++i) MG_SHA1_ROUND(b ^ c ^ d, 0x6ed9eba1u);
+    for (; i < 60; ++i) MG_SHA1_ROUND((b & c) | (b & d) | (c & d), 0x8f1bbcdcu);
+    for (; i < 80; ++i) MG_SHA1_ROUND(b ^ c ^ d, 0xca62c1d6u);
     h[0] += a, h[1] += b, h[2] += c, h[3] += d, h[4] += e;
+}
+
+#undef MG_SHA1_ROUND
+
+#ifdef MG_SHA_X86
+// Processors with the SHA extensions do four rounds an instruction: the 80 rounds in 20
+// groups, the message schedule in four registers that each group advances.
+bool HasShaExtensions() {
+    unsigned a, b, c, d;
+    if (!__get_cpuid(1, &a, &b, &c, &d) || !(c & bit_SSE4_1) || !(c & bit_SSSE3)) return false;
+    return __get_cpuid_count(7, 0, &a, &b, &c, &d) && (b & bit_SHA);
+}
+
+__attribute__((target("sha,sse4.1,ssse3"))) void Sha1BlockWithExtensions(uint32_t* h, const unsigned char* block) {
+    const __m128i byteOrder = _mm_set_epi64x(0x0001020304050607LL, 0x08090a0b0c0d0e0fLL);
+    __m128i abcd = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(h)), 0x1B);
+    __m128i e[2] = {_mm_set_epi32(static_cast<int>(h[4]), 0, 0, 0), _mm_setzero_si128()};
+    const __m128i abcdBefore = abcd, eBefore = e[0];
+    __m128i m[4];
+#pragma GCC unroll 20
+    for (int g = 0; g < 20; ++g) {
+        const int j = g % 4;
+        __m128i& current = e[g % 2];
+        if (g < 4) m[j] = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16 * g)), byteOrder);
+        current = g == 0 ? _mm_add_epi32(current, m[0]) : _mm_sha1nexte_epu32(current, m[j]);
+        e[1 - g % 2] = abcd;
+        if (g >= 3 && g <= 18) m[(j + 1) % 4] = _mm_sha1msg2_epu32(m[(j + 1) % 4], m[j]);
+        switch (g / 5) {  // the round function and constant of rounds 4g to 4g + 3
+        case 0: abcd = _mm_sha1rnds4_epu32(abcd, current, 0); break;
+        case 1: abcd = _mm_sha1rnds4_epu32(abcd, current, 1); break;
+        case 2: abcd = _mm_sha1rnds4_epu32(abcd, current, 2); break;
+        default: abcd = _mm_sha1rnds4_epu32(abcd, current, 3); break;
+        }
+        if (g >= 1 && g <= 16) m[(j + 3) % 4] = _mm_sha1msg1_epu32(m[(j + 3) % 4], m[j]);
+        if (g >= 2 && g <= 17) m[(j + 2) % 4] = _mm_xor_si128(m[(j + 2) % 4], m[j]);
+    }
+    e[0] = _mm_sha1nexte_epu32(e[0], eBefore);
+    abcd = _mm_add_epi32(abcd, abcdBefore);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(h), _mm_shuffle_epi32(abcd, 0x1B));
+    h[4] = static_cast<uint32_t>(_mm_extract_epi32(e[0], 3));
+}
+#endif
+
+void Sha1(uint32_t* h, const unsigned char* block) {
+#ifdef MG_SHA_X86
+    static const bool extensions = HasShaExtensions();
+    if (extensions) return Sha1BlockWithExtensions(h, block);
+#endif
+    Sha1Block(h, block);
 }
 
 void Sha256Block(uint32_t* h, const unsigned char* block) {
@@ -111,7 +170,7 @@ Digest::Digest(DigestKind kind) : m_kind(kind) {
 void Digest::Block(const unsigned char* block) {
     switch (m_kind) {
     case DigestKind::Md5: Md5Block(m_state, block); break;
-    case DigestKind::Sha1: Sha1Block(m_state, block); break;
+    case DigestKind::Sha1: Sha1(m_state, block); break;
     case DigestKind::Sha256: Sha256Block(m_state, block); break;
     }
 }
