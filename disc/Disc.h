@@ -1,8 +1,7 @@
 // Opening a disc as its container holds it: a bare image or device, a cue or toc sheet
 // with its data files, CloneCD, Alcohol, Nero or CHD images, or GOG's installer of the disc
-// image. Each container is one module
-// (containers/) that turns its files into a track list; the disc is read through that
-// list, its volume from the first data track.
+// image. Each container is one module (containers/) that turns its files into a track
+// list; the disc is read through that list, its volume from the first data track.
 #pragma once
 
 #include <memory>
