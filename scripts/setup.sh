@@ -13,6 +13,7 @@ packages=(
     help2man dpkg-dev zip unzip zsh fish
     g++-aarch64-linux-gnu qemu-user-static debootstrap
     zlib1g-dev liblzma-dev libbz2-dev libflac-dev libzstd-dev mame-tools innoextract
+    curl xz-utils bzip2  # the Windows builds' codecs, fetched and unpacked from Debian's sources
     zlib1g-dev:arm64 liblzma-dev:arm64 libbz2-dev:arm64 libflac-dev:arm64 libogg-dev:arm64 libzstd-dev:arm64
 )
 
