@@ -129,9 +129,7 @@ HeaderFlags HeaderFlagsOf(const Reading& r) {
 bool ReadSetupHeader(Reading& r, SetupInfo& info, Counts& counts) {
     Fields& f = r.fields;
     info.appName = r.Text();
-    f.SkipStrings(3);  // versioned name, ID, copyright
-    const std::string publisher = r.Text(), publisherUrl = r.Text();
-    f.SkipStrings(21);  // support phone .. close applications filter
+    f.SkipStrings(26);  // versioned name .. close applications filter
     if (r.AtLeast(5, 5, 6)) f.SkipStrings(1);  // setup mutex
     if (r.AtLeast(5, 6, 1)) f.SkipStrings(2);  // changes environment, associations
     if (r.AtLeast(6, 3, 0)) f.SkipStrings(2);  // architecture expressions
@@ -162,7 +160,6 @@ bool ReadSetupHeader(Reading& r, SetupInfo& info, Counts& counts) {
     info.passwordProtected = flags[static_cast<size_t>(layout.password)] || flags[static_cast<size_t>(layout.encryptionUsed)];
     if (compression > 4) return false;
     info.compression = static_cast<ChunkCompression>(compression);
-    (void)publisher, (void)publisherUrl;
     return true;
 }
 
